@@ -1,0 +1,46 @@
+#pragma once
+// Replacement of every occurrence of the search text in the lines of a file, at most
+// MaxReplacementsPerLine times per line. Hits and lines are reported through callables
+// the caller hands in.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/Lines.h"
+
+namespace quorvel {
+
+namespace platform {
+class CodePage;
+}
+
+inline constexpr int kMaxReplacementsPerLine = 100;
+inline constexpr int MaxReplacementsPerLine = kMaxReplacementsPerLine;
+
+struct LineSearch {
+  std::string searchText;
+  int32_t searchLength = 0;
+  std::string upperSearchText;  // formed by ReplaceInLines for each file
+  std::string replacementText;  // empty in the remove mode
+  bool caseSensitive = false;
+  // The code page that upper-cases; the active one when null.
+  const platform::CodePage* codePage = nullptr;
+};
+
+// Builds a LineSearch with its length taken from the search text.
+LineSearch MakeLineSearch(std::string search, std::string replacement, bool caseSensitive,
+                          const platform::CodePage* codePage = nullptr);
+
+using HitNotification = std::function<void()>;
+using LineNotification = std::function<void()>;
+
+// Replaces in one line in place; true when at least one occurrence was found.
+bool ReplaceInLine(std::string& line, LineSearch& search, const HitNotification& onHit);
+
+// Fills output with the lines of input after replacement; true when any line held an
+// occurrence. input is not changed.
+bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
+                    const HitNotification& onHit, const LineNotification& onLine);
+
+}  // namespace quorvel

@@ -1,0 +1,50 @@
+#pragma once
+// The text model of one processed file: its lines, how bytes split into lines and
+// how lines are written back (CR LF after every line).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel {
+
+namespace platform {
+class CodePage;
+}
+
+// An ordered list of lines, none holding CR, LF or NUL. The lines are kept back to
+// back in their joined form (each followed by CR LF), so joining and saving cost no
+// copy and appending costs one.
+class LineList {
+ public:
+  size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  std::string_view operator[](size_t i) const;
+
+  void clear();
+  void append(std::string_view line);
+  // Replaces the content with the lines of bytes split by the line-end rules.
+  void assignSplit(std::string_view bytes);
+
+  // Every line followed by CR LF.
+  const std::string& joined() const { return joined_; }
+
+ private:
+  std::string joined_;
+  std::vector<size_t> ends_;  // offset just past each line's CR LF
+};
+
+void LoadLines(const std::string& path, LineList& list);  // "Cannot open file %s"
+std::string JoinLines(const LineList& list);
+void SaveLines(const LineList& list, const std::string& path);  // "Cannot create file %s",
+                                                                // "Stream write error"
+// The size of the file at path, or -1 when there is none or it is a directory.
+int64_t FileSize64(const std::string& path);
+// False when a NUL byte cut off more of the file than joining the lines adds back.
+bool LooksLikeText(const LineList& list, const std::string& path);
+
+// Upper-cases under the active code page, byte for byte, keeping the length.
+std::string UpperAnsi(std::string_view text);
+
+}  // namespace quorvel

@@ -1,0 +1,37 @@
+#pragma once
+// The replace run: one press of the action button or one batch job, over every file
+// that the working directory, the extension filter and the subdirectory option select.
+
+#include <string>
+
+#include "engine/RunHost.h"
+#include "engine/RunOptions.h"
+
+namespace quorvel {
+
+inline constexpr const char* kCannotCreateTargetDirText = "Nemohu vytvořit cílový adresář.";
+inline constexpr const char* kOverwriteText =
+    "Zjištěn přepis existujícího souboru. Pokud chcete přepisovat soubory, zaškrtněte tuto "
+    "volbu. Pro tentokrát byla operace zrušena.";
+
+enum class RunEnd {
+  NotStarted,          // the busy flag was already set
+  Completed,           // every listed file was processed
+  TargetDirFailed,     // ended early after "Nemohu vytvořit cílový adresář."
+};
+
+// Performs one run with host. File errors end it with quorvel::Error; the busy flag
+// is cleared on every way out.
+RunEnd ReplaceRun(RunHost& host);
+
+bool IsHiddenOrSystem(const std::string& path);
+bool IsReadOnlyFile(const std::string& path);
+// Whether the target may be written; clears its read-only bit when ignoreReadOnly.
+bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly);
+void MarkReadOnly(const std::string& path);
+// True when the directory exists afterwards, every missing parent created.
+bool CreateDirectoryPath(const std::string& path);
+// A byte copy carrying the last-write time; throws quorvel::Error.
+void CopyWholeFile(const std::string& source, const std::string& destination);
+
+}  // namespace quorvel

@@ -1,0 +1,24 @@
+#pragma once
+// INI files read and written one key at a time. Names match without regard to ASCII
+// case; a read strips blanks and one pair of enclosing quotes and yields at most 2047
+// bytes; a write changes only the bytes of its key (or appends it, the section, or the
+// file) and replaces the file by rename, so it is never left half written.
+
+#include <string>
+#include <string_view>
+
+namespace quorvel::platform {
+
+inline constexpr size_t kProfileReadLimit = 2047;
+
+std::string ReadProfileString(const std::string& path, std::string_view section,
+                              std::string_view key, std::string_view defaultValue);
+
+// False when the write is refused: a read-only file, a missing directory, a full disk.
+bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value);
+
+// Nothing is cached, so there is nothing to flush; kept for the shape of the calls.
+void FlushProfile(const std::string& path);
+
+}  // namespace quorvel::platform

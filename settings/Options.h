@@ -1,0 +1,74 @@
+#pragma once
+// Loading and saving the options of the GENERAL section, against the option controls
+// of a front end (the main window, or the batch runner's in-memory values).
+
+#include <array>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "engine/RunOptions.h"
+
+namespace quorvel {
+
+struct OptionKey {
+  const char* name;
+  bool boolean;
+};
+
+// The sixteen keys of GENERAL in the order they are loaded and saved.
+inline constexpr std::array<OptionKey, 16> kGeneralKeys{{
+    {"Search", false},      {"Replace", false},     {"RemoveMode", true},
+    {"WorkDir", false},     {"Subdirs", true},      {"Extensions", false},
+    {"Column", false},      {"Delimiter", false},   {"SYLK", true},
+    {"TargetDir", false},   {"OverFiles", true},    {"OverSource", true},
+    {"CopyUnchanged", true}, {"IgnoreReadOnly", true}, {"NoSafety", true},
+    {"CaseSensitive", true},
+}};
+
+// The option controls, addressed by settings key. Texts are the bytes the settings
+// file stores.
+class OptionControls {
+ public:
+  virtual ~OptionControls() = default;
+  virtual std::string optionText(std::string_view key) const = 0;
+  virtual void setOptionText(std::string_view key, const std::string& text) = 0;
+  virtual bool optionChecked(std::string_view key) const = 0;
+  // Setting "OverSource" to a new state runs OverwriteSourceToggled, as a click does.
+  virtual void setOptionChecked(std::string_view key, bool checked) = 0;
+
+  virtual bool busy() const = 0;
+  virtual void setBusy(bool busy) = 0;
+  // The displays after a load: bar at 0 of 100, empty file and counter captions.
+  virtual void resetRunDisplays() = 0;
+};
+
+// The option values of a front end without a window: a map of texts and states.
+class OptionValues : public OptionControls {
+ public:
+  std::string optionText(std::string_view key) const override;
+  void setOptionText(std::string_view key, const std::string& text) override;
+  bool optionChecked(std::string_view key) const override;
+  void setOptionChecked(std::string_view key, bool checked) override;
+  bool busy() const override { return busy_; }
+  void setBusy(bool busy) override { busy_ = busy; }
+  void resetRunDisplays() override {}
+
+ private:
+  std::map<std::string, std::string, std::less<>> texts_;
+  std::map<std::string, bool, std::less<>> checks_;
+  bool busy_ = false;
+};
+
+void LoadOptions(OptionControls& controls);
+// Throws quorvel::Error "Unable to write to %s" at the first refused write.
+void SaveOptions(OptionControls& controls);
+// The save for command-line use once a file is chosen: the options go into path,
+// and SettingsPath is the old one again afterwards, also on failure.
+void SaveOptionsAs(OptionControls& controls, const std::string& path);
+// The target field toggle of the write-into-source box.
+void OverwriteSourceToggled(OptionControls& controls, bool checked);
+
+RunOptions ReadRunOptions(const OptionControls& controls);
+
+}  // namespace quorvel

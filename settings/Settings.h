@@ -1,0 +1,59 @@
+#pragma once
+// Access to the settings file, one value at a time, through a shared settings object
+// that lives only while a value is read or written. Nothing is cached.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace quorvel {
+
+// The settings file in use (at most 4095 bytes are kept), and whether the program
+// runs without one. Both are set at start-up.
+const std::string& SettingsPath();
+void SetSettingsPath(std::string_view path);
+bool NoIniMode();
+void SetNoIniMode(bool on);
+
+// The shared settings object: bound to SettingsPath when created, it touches the file
+// only when a value is read or written.
+class SharedIni {
+ public:
+  explicit SharedIni(std::string path) : path_(std::move(path)) {}
+  ~SharedIni();  // asks the profile layer to flush
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+SharedIni* CurrentIni();
+int32_t IniUseCount();
+void AcquireIni();
+void ReleaseIni();
+
+// Values are cut to 255 bytes at a character boundary (directories: see ReadIniPath).
+std::string ReadIniString(std::string_view section, std::string_view key);
+// Throws quorvel::Error "Unable to write to %s" on a refused write.
+void WriteIniString(std::string_view section, std::string_view key, std::string_view value);
+bool ReadIniBool(std::string_view section, std::string_view key);
+void WriteIniBool(std::string_view section, std::string_view key, bool value);
+
+// A window whose outer top-left corner can be read and set.
+class PositionedWindow {
+ public:
+  virtual ~PositionedWindow() = default;
+  virtual int32_t windowLeft() const = 0;
+  virtual int32_t windowTop() const = 0;
+  virtual void moveWindow(int32_t left, int32_t top) = 0;
+};
+
+void ReadFormPos(std::string_view section, std::string_view key, PositionedWindow& window);
+void WriteFormPos(std::string_view section, std::string_view key, const PositionedWindow& window);
+
+std::string PairToText(int32_t x, int32_t y);
+std::pair<int32_t, int32_t> TextToPair(std::string_view text);
+int32_t TextToIntOrZero(std::string_view text);
+
+}  // namespace quorvel

@@ -1,0 +1,66 @@
+#pragma once
+// A temporary folder of the test's own, removed with everything in it at the end, and
+// small helpers to lay out files inside it.
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+namespace quorvel::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+  }
+  ~TempDir() {
+    std::error_code ec;
+    // Give write bits back first, so read-only fixtures can be removed.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+      if (!it->is_symlink()) ::chmod(it->path().c_str(), 0755);
+    }
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder, without a trailing '/'.
+  const std::string& path() const { return path_; }
+  std::string operator/(std::string_view relative) const {
+    return path_ + "/" + std::string(relative);
+  }
+
+  // Writes bytes to a file below the folder, creating its directories.
+  std::string write(std::string_view relative, std::string_view bytes) const {
+    std::string full = *this / relative;
+    std::filesystem::create_directories(std::filesystem::path(full).parent_path());
+    std::ofstream(full, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    return full;
+  }
+  std::string mkdir(std::string_view relative) const {
+    std::string full = *this / relative;
+    std::filesystem::create_directories(full);
+    return full;
+  }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool Exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace quorvel::testing
