@@ -9,7 +9,7 @@ packages=(
   libicu-dev libcurl4-openssl-dev libjpeg-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fontconfig
-  python3 perl time
+  python3 perl time bc
 )
 
 missing=()
