@@ -9,12 +9,26 @@
 
 namespace quorvel {
 
+inline constexpr const char* kGeneralSection = "GENERAL";
+inline constexpr const char* kDialogsSection = "DIALOGS";
+
+// How much of a text the settings keep. Paths are not cut like texts: a cut path would
+// name another directory, so directories keep what a profile read can yield.
+inline constexpr size_t kIniTextLimit = 255;
+inline constexpr size_t kIniPathLimit = 2047;
+inline constexpr size_t kSettingsPathLimit = 4095;
+
 // The settings file in use (at most 4095 bytes are kept), and whether the program
 // runs without one. Both are set at start-up.
 const std::string& SettingsPath();
 void SetSettingsPath(std::string_view path);
 bool NoIniMode();
 void SetNoIniMode(bool on);
+
+// The start-up choice of the settings file: creates a missing file as "[GENERAL]" CR LF
+// (no directories on the way), sets NoIniMode when that fails, then stores the path.
+// Returns NoIniMode.
+bool OpenSettingsFile(const std::string& path);
 
 // The shared settings object: bound to SettingsPath when created, it touches the file
 // only when a value is read or written.
@@ -35,6 +49,8 @@ void ReleaseIni();
 
 // Values are cut to 255 bytes at a character boundary (directories: see ReadIniPath).
 std::string ReadIniString(std::string_view section, std::string_view key);
+// A directory value, kept to kIniPathLimit bytes.
+std::string ReadIniPath(std::string_view section, std::string_view key);
 // Throws quorvel::Error "Unable to write to %s" on a refused write.
 void WriteIniString(std::string_view section, std::string_view key, std::string_view value);
 bool ReadIniBool(std::string_view section, std::string_view key);
@@ -49,8 +65,13 @@ class PositionedWindow {
   virtual void moveWindow(int32_t left, int32_t top) = 0;
 };
 
+// A stored value without a comma (only a hand-edited file has one) leaves the window
+// where it is, rather than far outside every screen.
 void ReadFormPos(std::string_view section, std::string_view key, PositionedWindow& window);
 void WriteFormPos(std::string_view section, std::string_view key, const PositionedWindow& window);
+
+// What TextToPair gives for both coordinates of a text without a comma.
+inline constexpr int32_t kNoPairValue = -2147483647;
 
 std::string PairToText(int32_t x, int32_t y);
 std::pair<int32_t, int32_t> TextToPair(std::string_view text);
