@@ -133,8 +133,7 @@ int32_t BuildFileList(FileList& list, const std::string& workDir, const std::str
       AppendFiles(list, dir, *pattern);
     }
   }
-  return static_cast<int32_t>(
-      std::min<size_t>(list.size(), std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(std::min<size_t>(list.size(), std::numeric_limits<int32_t>::max()));
 }
 
 }  // namespace quorvel

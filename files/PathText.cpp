@@ -90,8 +90,7 @@ std::string WindowsPaths::EnsureTrailingSeparator(std::string_view dir) {
 }
 
 bool WindowsPaths::IsAbsolute(std::string_view path) {
-  return path.find(":\\") != std::string_view::npos ||
-         path.find("\\\\") != std::string_view::npos;
+  return path.find(":\\") != std::string_view::npos || path.find("\\\\") != std::string_view::npos;
 }
 
 std::string WindowsPaths::ResolvePath(std::string_view text, std::string_view programDir) {
@@ -133,9 +132,7 @@ std::string PosixPaths::EnsureTrailingSeparator(std::string_view dir) {
   return result;
 }
 
-bool PosixPaths::IsAbsolute(std::string_view path) {
-  return !path.empty() && path.front() == '/';
-}
+bool PosixPaths::IsAbsolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
 
 std::string PosixPaths::ResolvePath(std::string_view text, std::string_view programDir) {
   if (IsAbsolute(text)) return std::string(text);

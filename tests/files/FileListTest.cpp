@@ -36,9 +36,9 @@ class CountingNotice final : public ListingNotice {
 class FileListTree : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* file : {"a.txt", "B.TXT", "c.d.Txt", "a.txt.bak", "README", "page.html",
-                             ".hidden.txt", "A/b.txt", "A/z.htm", "A/deep/c.txt", ".git/x.txt",
-                             "dir.txt/inner.txt"}) {
+    for (const char* file :
+         {"a.txt", "B.TXT", "c.d.Txt", "a.txt.bak", "README", "page.html", ".hidden.txt", "A/b.txt",
+          "A/z.htm", "A/deep/c.txt", ".git/x.txt", "dir.txt/inner.txt"}) {
       tmp.write(file, "x");
     }
   }
@@ -72,12 +72,10 @@ struct BuildCase {
 
 TEST_F(FileListTree, ListsByItemThenDepthFirstInSearchOrder) {
   const std::vector<std::string> txtHere = {".hidden.txt", "a.txt", "B.TXT", "c.d.Txt"};
-  const std::vector<std::string> txtTree = {".hidden.txt", "a.txt",        "B.TXT",
-                                            "c.d.Txt",     "A/b.txt",      "A/deep/c.txt",
-                                            "dir.txt/inner.txt"};
-  const std::vector<std::string> everyFileHere = {".hidden.txt", "a.txt",     "a.txt.bak",
-                                                  "B.TXT",       "c.d.Txt",   "page.html",
-                                                  "README"};
+  const std::vector<std::string> txtTree = {
+      ".hidden.txt", "a.txt", "B.TXT", "c.d.Txt", "A/b.txt", "A/deep/c.txt", "dir.txt/inner.txt"};
+  const std::vector<std::string> everyFileHere = {".hidden.txt", "a.txt",     "a.txt.bak", "B.TXT",
+                                                  "c.d.Txt",     "page.html", "README"};
   auto twice = [](std::vector<std::string> v) {
     std::vector<std::string> copy = v;
     v.insert(v.end(), copy.begin(), copy.end());
@@ -111,8 +109,8 @@ TEST_F(FileListTree, ListsByItemThenDepthFirstInSearchOrder) {
 TEST_F(FileListTree, EveryFileOfTheTreeWithAnEmptyFilter) {
   EXPECT_EQ(Build("", true),
             (std::vector<std::string>{".hidden.txt", "a.txt", "a.txt.bak", "B.TXT", "c.d.Txt",
-                                      "page.html", "README", "A/b.txt", "A/z.htm",
-                                      "A/deep/c.txt", "dir.txt/inner.txt"}));
+                                      "page.html", "README", "A/b.txt", "A/z.htm", "A/deep/c.txt",
+                                      "dir.txt/inner.txt"}));
 }
 
 TEST_F(FileListTree, QuotedWorkDirIsSearchedWithoutQuotes) {
@@ -158,10 +156,8 @@ TEST_F(FileListTree, NoticeHearsEndWhenTheBuildFails) {
 
 TEST_F(FileListTree, SubdirectoriesAreVisibleRealDirectoriesWithoutSlash) {
   ASSERT_EQ(::symlink("A", (tmp / "linked").c_str()), 0);
-  EXPECT_EQ(Relative(ListSubdirectories(tmp.path())),
-            (std::vector<std::string>{"A", "dir.txt"}));
-  EXPECT_EQ(Relative(ListFiles(tmp.path() + "/", "htm*")),
-            (std::vector<std::string>{"page.html"}));
+  EXPECT_EQ(Relative(ListSubdirectories(tmp.path())), (std::vector<std::string>{"A", "dir.txt"}));
+  EXPECT_EQ(Relative(ListFiles(tmp.path() + "/", "htm*")), (std::vector<std::string>{"page.html"}));
 }
 
 TEST(FileListLinks, WalkEndsAndLinksToFilesAreListed) {

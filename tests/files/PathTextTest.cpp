@@ -27,21 +27,15 @@ class ProgramDirOverride {
 
 TEST(IntToDecimal, WritesPlainDecimalDigits) {
   const std::pair<int32_t, const char*> cases[] = {
-      {0, "0"},           {-5, "-5"},           {42, "42"},
-      {INT32_MAX, "2147483647"}, {INT32_MIN, "-2147483648"},
+      {0, "0"}, {-5, "-5"}, {42, "42"}, {INT32_MAX, "2147483647"}, {INT32_MIN, "-2147483648"},
   };
   for (const auto& [value, expected] : cases) EXPECT_EQ(IntToDecimal(value), expected) << value;
 }
 
 TEST(TrimBlanks, RemovesCodesUpTo32AtBothEndsOnly) {
   const std::pair<std::string, std::string> cases[] = {
-      {"\t  a b\r\n", "a b"},
-      {" a  b ", "a  b"},
-      {"   \t", ""},
-      {"", ""},
-      {"\0a\0"s, "a"},
-      {"\x1f" "x\x01", "x"},
-      {"\xA0x\xA0", "\xA0x\xA0"},  // code 160 is not a blank
+      {"\t  a b\r\n", "a b"}, {" a  b ", "a  b"},         {"   \t", ""}, {"", ""}, {"\0a\0"s, "a"},
+      {"\x1fx\x01", "x"},     {"\xA0x\xA0", "\xA0x\xA0"},  // code 160 is not a blank
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(TrimBlanks(text), expected) << text;
 }
@@ -115,9 +109,15 @@ TEST(PosixPaths, SplitsAtSlashAndNul) {
 
 TEST(WindowsPaths, EnsureTrailingSeparatorLeavesShortTextsButDrives) {
   const std::pair<std::string, std::string> cases[] = {
-      {"", ""},          {"C:", "C:\\"},          {"C", "C"},
-      {"ab", "ab"},      {"\\\\", "\\\\"},        {"C:\\", "C:\\"},
-      {"C:\\dir", "C:\\dir\\"}, {"dir\\", "dir\\"}, {"abc", "abc\\"},
+      {"", ""},
+      {"C:", "C:\\"},
+      {"C", "C"},
+      {"ab", "ab"},
+      {"\\\\", "\\\\"},
+      {"C:\\", "C:\\"},
+      {"C:\\dir", "C:\\dir\\"},
+      {"dir\\", "dir\\"},
+      {"abc", "abc\\"},
   };
   for (const auto& [dir, expected] : cases) {
     EXPECT_EQ(WindowsPaths::EnsureTrailingSeparator(dir), expected) << dir;
@@ -126,7 +126,7 @@ TEST(WindowsPaths, EnsureTrailingSeparatorLeavesShortTextsButDrives) {
 
 TEST(PosixPaths, EnsureTrailingSeparatorAddsOneSlash) {
   const std::pair<std::string, std::string> cases[] = {
-      {"", ""},   {"/", "/"},          {"a", "a/"},   {"/tmp", "/tmp/"},
+      {"", ""},           {"/", "/"},    {"a", "a/"},     {"/tmp", "/tmp/"},
       {"/tmp/", "/tmp/"}, {"C:", "C:/"}, {"a\\", "a\\/"},
   };
   for (const auto& [dir, expected] : cases) {
@@ -137,13 +137,10 @@ TEST(PosixPaths, EnsureTrailingSeparatorAddsOneSlash) {
 TEST(WindowsPaths, ResolvePathKeepsDriveAndNetworkPaths) {
   const std::string prog = "D:\\prog\\";
   const std::pair<std::string, std::string> cases[] = {
-      {"C:\\data", "C:\\data"},
-      {"\\\\srv\\share", "\\\\srv\\share"},
+      {"C:\\data", "C:\\data"},    {"\\\\srv\\share", "\\\\srv\\share"},
       {"x\\\\y", "x\\\\y"},  // two backslashes anywhere
-      {"data", prog + "data"},
-      {"", prog},
-      {"\\data", prog + "\\data"},
-      {"C:", prog + "C:"},
+      {"data", prog + "data"},     {"", prog},
+      {"\\data", prog + "\\data"}, {"C:", prog + "C:"},
       {"/data", prog + "/data"},
   };
   for (const auto& [text, expected] : cases) {
@@ -177,8 +174,7 @@ TEST(NormalizeDirectoryText, StripsQuotesThenResolvesAgainstProgramDir) {
 }
 
 TEST(ProgramDir, IsTheDirectoryOfTheRunningProgramWithSlash) {
-  std::string expected =
-      std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/";
+  std::string expected = std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/";
   EXPECT_EQ(ProgramDir(), expected);
 }
 
