@@ -1,0 +1,395 @@
+#include "net/UsagePing.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Error.h"
+
+namespace quorvel {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// A one-thread HTTP server on 127.0.0.1 that reads each request up to its empty line and
+// answers by a fixed script, one connection after the other.
+class TestServer {
+ public:
+  struct Script {
+    std::string reply;  // sent as soon as the request has been read
+    bool hold = false;  // then keep the connection open and say nothing more
+    std::chrono::milliseconds trickle{0};  // or then send one byte at this pace
+  };
+
+  explicit TestServer(Script script) : script_(std::move(script)) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    int yes = 1;
+    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener_, 8) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      ADD_FAILURE() << "cannot listen on 127.0.0.1";
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~TestServer() {
+    stop_ = true;
+    thread_.join();
+    ::close(listener_);
+  }
+
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+  int port() const { return port_; }
+  int connections() const { return connections_; }
+  std::vector<std::string> requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+  }
+
+ private:
+  bool Wait(int fd, short events) const {
+    pollfd entry{fd, events, 0};
+    return ::poll(&entry, 1, 20) > 0;
+  }
+
+  void Run() {
+    while (!stop_) {
+      if (!Wait(listener_, POLLIN)) continue;
+      int fd = ::accept(listener_, nullptr, nullptr);
+      if (fd < 0) continue;
+      ++connections_;
+      Serve(fd);
+      ::close(fd);
+    }
+  }
+
+  // False when the peer has gone or the server is stopping.
+  bool SendAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+      if (stop_) return false;
+      if (!Wait(fd, POLLOUT)) continue;
+      ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      if (sent <= 0) return false;
+      bytes.remove_prefix(std::size_t(sent));
+    }
+    return true;
+  }
+
+  void Serve(int fd) {
+    std::string request;
+    const auto giveUp = Clock::now() + 3s;
+    while (!stop_ && request.find("\r\n\r\n") == std::string::npos && Clock::now() < giveUp) {
+      if (!Wait(fd, POLLIN)) continue;
+      char buffer[4096];
+      ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+      if (got <= 0) break;
+      request.append(buffer, std::size_t(got));
+    }
+    {
+      std::lock_guard lock(mutex_);
+      requests_.push_back(request);
+    }
+    if (!SendAll(fd, script_.reply)) return;
+    if (script_.hold) {
+      // Until the client gives up and closes.
+      char byte;
+      while (!stop_) {
+        if (Wait(fd, POLLIN) && ::recv(fd, &byte, 1, 0) <= 0) return;
+      }
+    } else if (script_.trickle > 0ms) {
+      while (!stop_ && SendAll(fd, "x")) std::this_thread::sleep_for(script_.trickle);
+    }
+  }
+
+  Script script_;
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> connections_{0};
+  mutable std::mutex mutex_;
+  std::vector<std::string> requests_;
+  std::thread thread_;
+};
+
+// A port on 127.0.0.1 where nothing listens: bound for a moment, then given back.
+int ClosedPort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Every test points the ping at a server of its own and puts the environment back after.
+class UsagePingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : kVariables) {
+      if (const char* value = std::getenv(name)) saved_[name] = value;
+    }
+  }
+  void TearDown() override {
+    for (const char* name : kVariables) {
+      if (auto it = saved_.find(name); it != saved_.end()) {
+        ::setenv(name, it->second.c_str(), 1);
+      } else {
+        ::unsetenv(name);
+      }
+    }
+  }
+  static void PointAt(const std::string& address) {
+    ::setenv("QUORVEL_PING_HOST", address.c_str(), 1);
+  }
+
+ private:
+  static constexpr const char* kVariables[] = {"QUORVEL_PING_HOST", "http_proxy", "HTTP_PROXY",
+                                               "all_proxy", "ALL_PROXY", "no_proxy",
+                                               "NO_PROXY"};
+  std::map<std::string, std::string> saved_;
+};
+
+TEST_F(UsagePingTest, SendsTheRequestLineAndThreeHeadersByteForByte) {
+  TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"});
+  PointAt(server.address());
+
+  EXPECT_NO_THROW(SendUsagePing());
+
+  ASSERT_EQ(server.requests().size(), 1u);
+  EXPECT_EQ(server.requests()[0],
+            "GET /morvane.xml HTTP/1.1\r\n"
+            "Host: " + server.address() + "\r\n"
+            "Accept: text/html, */*\r\n"
+            "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
+            "\r\n");
+}
+
+struct AnswerCase {
+  const char* name;
+  std::string reply;
+  bool succeeds;
+};
+
+class UsagePingAnswerTest : public UsagePingTest,
+                            public ::testing::WithParamInterface<AnswerCase> {};
+
+// Only a final 2xx status without a redirect counts as success; nothing is ever followed,
+// so every case makes exactly one connection.
+TEST_P(UsagePingAnswerTest, SucceedsOnlyOnA2xxStatusAndNeverMakesASecondRequest) {
+  TestServer server({GetParam().reply});
+  PointAt(server.address());
+
+  if (GetParam().succeeds) {
+    EXPECT_NO_THROW(SendUsagePing());
+  } else {
+    EXPECT_THROW(SendUsagePing(), Error);
+  }
+  EXPECT_EQ(server.connections(), 1);
+}
+
+// Relative, so following it would come back to the same server.
+const std::string kMoved = "Location: /morvane.xml?again\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, UsagePingAnswerTest,
+    ::testing::Values(
+        AnswerCase{"OkWithLength", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n<x>", true},
+        AnswerCase{"OkBodyUntilClose", "HTTP/1.1 200 OK\r\n\r\n<xml/>", true},
+        AnswerCase{"OkChunked",
+                   "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\n<x>\r\n0\r\n\r\n",
+                   true},
+        AnswerCase{"OkHttp10", "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", true},
+        AnswerCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\n", true},
+        AnswerCase{"ContinueThenOk",
+                   "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n",
+                   true},
+        AnswerCase{"Found", "HTTP/1.1 302 Found\r\n" + kMoved + "Content-Length: 0\r\n\r\n",
+                   false},
+        AnswerCase{"MovedPermanently",
+                   "HTTP/1.1 301 Moved\r\n" + kMoved + "Content-Length: 0\r\n\r\n", false},
+        AnswerCase{"NotModified", "HTTP/1.1 304 Not Modified\r\n\r\n", false},
+        AnswerCase{"OkWithLocation",
+                   "HTTP/1.1 200 OK\r\n" + kMoved + "Content-Length: 0\r\n\r\n", false},
+        AnswerCase{"Unauthorized",
+                   "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n"
+                   "Content-Length: 0\r\n\r\n",
+                   false},
+        AnswerCase{"NotFound", "HTTP/1.1 404 Not Found\r\nContent-Length: 3\r\n\r\nno!", false},
+        AnswerCase{"ServerError", "HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n", false},
+        AnswerCase{"NotHttp", "SSH-2.0-OpenSSH_9.2\r\n\r\n", false},
+        AnswerCase{"ClosedWithoutAWord", "", false},
+        AnswerCase{"ClosedAfterTheStatusLine", "HTTP/1.1 200 OK\r\n", false},
+        AnswerCase{"BodyCutShort", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct LineCase {
+  const char* name;
+  std::string reply;
+  bool succeeds;
+};
+
+std::string StatusLineOf(std::size_t length) {
+  std::string line = "HTTP/1.1 200 ";
+  return line + std::string(length - line.size(), 'K');
+}
+std::string HeaderLineOf(std::size_t length) {
+  std::string line = "X-Pad: ";
+  return line + std::string(length - line.size(), 'p');
+}
+
+class UsagePingLineTest : public UsagePingTest,
+                          public ::testing::WithParamInterface<LineCase> {};
+
+TEST_P(UsagePingLineTest, RefusesAnAnswerLineOver16384Characters) {
+  TestServer server({GetParam().reply});
+  PointAt(server.address());
+
+  if (GetParam().succeeds) {
+    EXPECT_NO_THROW(SendUsagePing());
+  } else {
+    EXPECT_THROW(SendUsagePing(), Error);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UsagePingLineTest,
+    ::testing::Values(
+        LineCase{"StatusLineAtTheLimit", StatusLineOf(16384) + "\r\nContent-Length: 0\r\n\r\n",
+                 true},
+        LineCase{"StatusLineOverTheLimit",
+                 StatusLineOf(16385) + "\r\nContent-Length: 0\r\n\r\n", false},
+        LineCase{"HeaderLineAtTheLimit",
+                 "HTTP/1.1 200 OK\r\n" + HeaderLineOf(16384) + "\r\nContent-Length: 0\r\n\r\n",
+                 true},
+        LineCase{"HeaderLineOverTheLimit",
+                 "HTTP/1.1 200 OK\r\n" + HeaderLineOf(16385) + "\r\nContent-Length: 0\r\n\r\n",
+                 false},
+        LineCase{"HeaderLineFarOverTheLimit",
+                 "HTTP/1.1 200 OK\r\n" + HeaderLineOf(300000) + "\r\nContent-Length: 0\r\n\r\n",
+                 false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct SilenceCase {
+  const char* name;
+  std::string before;  // what the server says before it falls silent
+};
+
+class UsagePingSilenceTest : public UsagePingTest,
+                             public ::testing::WithParamInterface<SilenceCase> {};
+
+// Whether the server falls silent before the status line, among the headers or within
+// the body, the wait for data is bounded and the start-up goes on within seconds.
+TEST_P(UsagePingSilenceTest, ASilentServerEndsThePingWithinSeconds) {
+  TestServer server({GetParam().before, /*hold=*/true});
+  PointAt(server.address());
+
+  const auto start = Clock::now();
+  EXPECT_THROW(SendUsagePing(), Error);
+  const double seconds = SecondsSince(start);
+
+  EXPECT_GE(seconds, 1.9) << "ended before the read time-out";
+  EXPECT_LT(seconds, 5.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Silences, UsagePingSilenceTest,
+    ::testing::Values(SilenceCase{"NoAnswerAtAll", ""},
+                      SilenceCase{"AfterTheStatusLine", "HTTP/1.1 200 OK\r\n"},
+                      SilenceCase{"WithinTheBody",
+                                  "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Each byte arrives well within the read time-out, so only a bound on the whole exchange
+// stops a server that never finishes.
+TEST_F(UsagePingTest, AServerThatNeverFinishesTheBodyIsCutOff) {
+  TestServer server(
+      {"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n", /*hold=*/false, 300ms});
+  PointAt(server.address());
+
+  const auto start = Clock::now();
+  EXPECT_THROW(SendUsagePing(), Error);
+  EXPECT_LT(SecondsSince(start), 8.0);
+}
+
+TEST_F(UsagePingTest, AnOversizedAnswerIsCutOff) {
+  const std::size_t size = std::size_t(4) << 20;
+  TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n" +
+                     std::string(size, 'x')});
+  PointAt(server.address());
+
+  EXPECT_THROW(SendUsagePing(), Error);
+}
+
+TEST_F(UsagePingTest, NoServerAtAllFailsAtOnce) {
+  PointAt("127.0.0.1:" + std::to_string(ClosedPort()));
+
+  const auto start = Clock::now();
+  EXPECT_THROW(SendUsagePing(), Error);
+  EXPECT_LT(SecondsSince(start), 1.5) << "a refused connection should not wait for a time-out";
+}
+
+TEST_F(UsagePingTest, ProxyEnvironmentVariablesAreIgnored) {
+  TestServer proxy({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
+  TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
+  const std::string proxyUrl = "http://" + proxy.address();
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+    ::setenv(name, proxyUrl.c_str(), 1);
+  }
+  ::unsetenv("no_proxy");
+  ::unsetenv("NO_PROXY");
+  PointAt(server.address());
+
+  EXPECT_NO_THROW(SendUsagePing());
+  EXPECT_EQ(server.connections(), 1);
+  EXPECT_EQ(proxy.connections(), 0);
+}
+
+// An override that is not "host" or "host:port" is refused before anything is sent, so
+// it cannot smuggle credentials, a path or a query into the request.
+TEST_F(UsagePingTest, AMalformedServerAddressIsRefusedWithoutConnecting) {
+  TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
+  const std::string port = std::to_string(server.port());
+  const std::vector<std::string> overrides = {
+      "127.0.0.1:" + port + "/other",  "127.0.0.1:" + port + "?q=1",
+      "127.0.0.1:" + port + "#top",    "user:secret@127.0.0.1:" + port,
+      " 127.0.0.1:" + port,            "127.0.0.1:" + port + " ",
+      "127.0.0.1:+" + port,            "127.0.0.1:" + port + ":80",
+      "http://127.0.0.1:" + port,      ":" + port,
+      "127.0.0.1:",                    "127.0.0.1:0",
+      "127.0.0.1:65536",               "127.0.0.1:999999",
+  };
+  for (const std::string& address : overrides) {
+    PointAt(address);
+    EXPECT_THROW(SendUsagePing(), Error) << address;
+  }
+  EXPECT_EQ(server.connections(), 0);
+}
+
+}  // namespace
+}  // namespace quorvel
