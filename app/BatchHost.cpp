@@ -1,0 +1,193 @@
+#include "app/BatchHost.h"
+
+#include <istream>
+#include <ostream>
+
+#include "files/PathText.h"
+#include "settings/Settings.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+constexpr int kBarCells = 20;
+constexpr std::string_view kEllipsis = "...";
+
+// Terminal columns of UTF-8 text, one per character; close enough for a status line.
+size_t Columns(std::string_view text) {
+  size_t columns = 0;
+  for (char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+  }
+  return columns;
+}
+
+// The end of text that fits into columns, starting at a character boundary.
+std::string_view TailFitting(std::string_view text, size_t columns) {
+  size_t start = text.size();
+  size_t used = 0;
+  while (start > 0) {
+    size_t begin = start - 1;
+    while (begin > 0 && (static_cast<unsigned char>(text[begin]) & 0xC0) == 0x80) --begin;
+    if (used + 1 > columns) break;
+    ++used;
+    start = begin;
+  }
+  return text.substr(start);
+}
+
+// Line breaks of the message texts are CR LF; a console wants LF alone.
+std::string ConsoleText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
+BatchHost::BatchHost(std::istream& in, std::ostream& err, int progressColumns,
+                     bool inputIsTerminal)
+    : in_(in), err_(err), columns_(progressColumns), inputIsTerminal_(inputIsTerminal) {}
+
+void BatchHost::confirmUnsafeMode() { ConfirmUnsafeMode(options_, *this); }
+
+std::string BatchHost::workDirText() const { return options_.optionText("WorkDir"); }
+void BatchHost::setWorkDirText(const std::string& text) { options_.setOptionText("WorkDir", text); }
+std::string BatchHost::targetDirText() const { return options_.optionText("TargetDir"); }
+void BatchHost::setTargetDirText(const std::string& text) {
+  options_.setOptionText("TargetDir", text);
+}
+
+void BatchHost::saveOptions() { SaveOptions(options_); }
+RunOptions BatchHost::runOptions() const { return ReadRunOptions(options_); }
+
+void BatchHost::showFileCount(int32_t count) {
+  fileCountShown_ = true;
+  fileCount_ = count;
+  progressChanged();
+}
+
+void BatchHost::showCurrentFile(const std::string& path) {
+  currentFile_ = path;
+  progressChanged();
+}
+
+void BatchHost::setProgressPosition(int32_t position) {
+  position_ = position;
+  progressChanged();
+}
+
+void BatchHost::setProgressMaximum(int32_t maximum) {
+  maximum_ = maximum;
+  progressChanged();
+}
+
+void BatchHost::showCounter(RunCounter counter, int32_t value) {
+  switch (counter) {
+    case RunCounter::LinesRead:
+      linesRead_ = value;
+      break;
+    case RunCounter::HitsFound:
+      hitsFound_ = value;
+      break;
+    case RunCounter::FilesChanged:
+      filesChanged_ = value;
+      break;
+  }
+  progressChanged();
+}
+
+void BatchHost::showInformation(const std::string& text) { showMessage("Information", text); }
+void BatchHost::showWarning(const std::string& text) { showMessage("Warning", text); }
+
+void BatchHost::showMessage(const std::string& caption, const std::string& text) {
+  clearProgress();
+  err_ << caption << ": " << ConsoleText(text) << '\n' << std::flush;
+}
+
+std::string BatchHost::askLine(const std::string& title, const std::string& prompt) {
+  clearProgress();
+  err_ << title << ": " << ConsoleText(prompt) << ' ' << std::flush;
+  std::string answer;
+  // No input at all is a cancelled box: the empty answer.
+  if (!std::getline(in_, answer)) answer.clear();
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+  if (!inputIsTerminal_) err_ << '\n' << std::flush;
+  return answer;
+}
+
+void BatchHost::endProgress() { clearProgress(); }
+
+std::string BatchHost::resultLines() const {
+  return "Bude se zpracovávat souborů : " + IntToDecimal(fileCount_) + "\n" +
+         "Řádek zpracováno : " + IntToDecimal(linesRead_) + "\n" +
+         "Výskytů nalezeno : " + IntToDecimal(hitsFound_) + "\n" +
+         "Souborů změněno : " + IntToDecimal(filesChanged_) + "\n";
+}
+
+void BatchHost::Notice::begin(const std::string& text) {
+  if (host_.columns_ > 0) host_.drawProgress(text);
+}
+
+void BatchHost::progressChanged() {
+  if (columns_ <= 0) return;
+  auto now = std::chrono::steady_clock::now();
+  if (lineShown_ && now - lastDraw_ < kRedrawInterval) return;
+  drawProgress(progressText());
+}
+
+std::string BatchHost::progressText() const {
+  int32_t filled = 0;
+  if (maximum_ > 0 && position_ > 0) {
+    filled = int32_t(int64_t(position_ < maximum_ ? position_ : maximum_) * kBarCells / maximum_);
+  }
+  std::string line = IntToDecimal(position_) + "/" + IntToDecimal(maximum_) + " [" +
+                     std::string(size_t(filled), '#') +
+                     std::string(size_t(kBarCells - filled), '-') + "] řádků " +
+                     IntToDecimal(linesRead_) + ", výskytů " + IntToDecimal(hitsFound_) +
+                     ", změněno " + IntToDecimal(filesChanged_);
+  if (currentFile_.empty()) return line;
+  // The end of the path carries the file name, so a long path loses its start.
+  size_t room = size_t(columns_ - 1);
+  size_t used = Columns(line) + 1;
+  if (used + kEllipsis.size() >= room) return line;
+  size_t left = room - used;
+  if (Columns(currentFile_) <= left) return line + " " + currentFile_;
+  return line + " " + std::string(kEllipsis) +
+         std::string(TailFitting(currentFile_, left - kEllipsis.size()));
+}
+
+void BatchHost::drawProgress(const std::string& line) {
+  std::string_view shown = line;
+  // Never wrap: a wrapped line can no longer be redrawn in place.
+  if (Columns(shown) > size_t(columns_ - 1)) {
+    size_t keep = 0;
+    size_t cols = 0;
+    while (keep < shown.size()) {
+      size_t next = keep + 1;
+      while (next < shown.size() && (static_cast<unsigned char>(shown[next]) & 0xC0) == 0x80) {
+        ++next;
+      }
+      if (cols + 1 > size_t(columns_ - 1)) break;
+      ++cols;
+      keep = next;
+    }
+    shown = shown.substr(0, keep);
+  }
+  err_ << "\r\033[K" << shown << std::flush;
+  lineShown_ = true;
+  lastDraw_ = std::chrono::steady_clock::now();
+}
+
+void BatchHost::clearProgress() {
+  if (!lineShown_) return;
+  err_ << "\r\033[K" << std::flush;
+  lineShown_ = false;
+}
+
+}  // namespace quorvel

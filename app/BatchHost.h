@@ -1,0 +1,91 @@
+#pragma once
+// The run host of the headless batch runner: options in memory, messages on standard
+// error as "Caption: text", the safety answer from standard input, and a one-line
+// progress display when standard error is a terminal.
+
+#include <chrono>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "engine/RunHost.h"
+#include "settings/Options.h"
+#include "settings/SafetyCheck.h"
+
+namespace quorvel {
+
+class BatchHost final : public RunHost, public SafetyDialogs {
+ public:
+  // progressColumns is the terminal width for the progress line; 0 shows none. An
+  // answer typed on a terminal ends its own line; read from elsewhere it is not echoed,
+  // so the prompt's line is ended here.
+  BatchHost(std::istream& in, std::ostream& err, int progressColumns, bool inputIsTerminal);
+
+  OptionValues& options() { return options_; }
+
+  bool busy() const override { return options_.busy(); }
+  void setBusy(bool busy) override { options_.setBusy(busy); }
+  void confirmUnsafeMode() override;
+  std::string workDirText() const override;
+  void setWorkDirText(const std::string& text) override;
+  std::string targetDirText() const override;
+  void setTargetDirText(const std::string& text) override;
+  void saveOptions() override;
+  RunOptions runOptions() const override;
+  void showFileCount(int32_t count) override;
+  void showCurrentFile(const std::string& path) override;
+  void setProgressPosition(int32_t position) override;
+  void setProgressMaximum(int32_t maximum) override;
+  void showCounter(RunCounter counter, int32_t value) override;
+  void showInformation(const std::string& text) override;
+  void pumpEvents() override {}
+  ListingNotice& listingNotice() override { return notice_; }
+
+  void showWarning(const std::string& text) override;
+  std::string askLine(const std::string& title, const std::string& prompt) override;
+
+  // A message of the caller's own, e.g. the error that ended the job.
+  void showMessage(const std::string& caption, const std::string& text);
+  // Removes the progress line, so that the terminal is left clean.
+  void endProgress();
+  // Whether the run got as far as showing the length of its list.
+  bool fileCountShown() const { return fileCountShown_; }
+  // The four results under the captions the window shows them with.
+  std::string resultLines() const;
+
+ private:
+  class Notice final : public ListingNotice {
+   public:
+    explicit Notice(BatchHost& host) : host_(host) {}
+    void begin(const std::string& text) override;
+    void end() override {}
+
+   private:
+    BatchHost& host_;
+  };
+
+  void progressChanged();
+  void drawProgress(const std::string& line);
+  void clearProgress();
+  std::string progressText() const;
+
+  OptionValues options_;
+  Notice notice_{*this};
+  std::istream& in_;
+  std::ostream& err_;
+  int columns_;
+  bool inputIsTerminal_;
+  bool lineShown_ = false;
+  std::chrono::steady_clock::time_point lastDraw_{};
+
+  bool fileCountShown_ = false;
+  int32_t fileCount_ = 0;
+  int32_t position_ = 0;
+  int32_t maximum_ = 0;
+  int32_t linesRead_ = 0;
+  int32_t hitsFound_ = 0;
+  int32_t filesChanged_ = 0;
+  std::string currentFile_;
+};
+
+}  // namespace quorvel

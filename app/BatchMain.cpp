@@ -1,0 +1,59 @@
+// quorvel-batch SETTINGS: runs the job of a saved settings file without a window, for
+// servers and scheduled jobs. It does to the files and to the settings file what the
+// window's batch mode does, minus the window position and the usage ping.
+
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include "app/BatchHost.h"
+#include "engine/ReplaceRun.h"
+#include "platform/CodePage.h"
+#include "platform/Console.h"
+#include "platform/Error.h"
+#include "settings/Options.h"
+#include "settings/Settings.h"
+
+namespace {
+
+constexpr const char* kApplicationTitle = "Quorvel";
+constexpr int kExitCompleted = 0;
+constexpr int kExitError = 1;
+constexpr int kExitTargetDirFailed = 2;
+constexpr int kExitUsage = 64;  // EX_USAGE
+
+int TerminalProgressColumns() {
+  using quorvel::platform::StandardStream;
+  if (!quorvel::platform::IsTerminal(StandardStream::Error)) return 0;
+  int columns = quorvel::platform::TerminalColumns(StandardStream::Error);
+  return columns > 1 ? columns : 80;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::cerr << "Usage: quorvel-batch SETTINGS-FILE\n";
+    return kExitUsage;
+  }
+
+  quorvel::BatchHost host(std::cin, std::cerr, TerminalProgressColumns(),
+                          quorvel::platform::IsTerminal(quorvel::platform::StandardStream::Input));
+  try {
+    // An unknown QUORVEL_CODEPAGE is reported here, before anything is touched.
+    quorvel::platform::ActiveCodePage();
+    quorvel::OpenSettingsFile(argv[1]);
+    quorvel::LoadOptions(host.options());
+    quorvel::RunEnd end = quorvel::ReplaceRun(host);
+    // The window saves all options once more when it closes after a batch run.
+    quorvel::SaveOptions(host.options());
+    host.endProgress();
+    std::cout << host.resultLines() << std::flush;
+    return end == quorvel::RunEnd::TargetDirFailed ? kExitTargetDirFailed : kExitCompleted;
+  } catch (const std::exception& e) {
+    host.showMessage(kApplicationTitle, quorvel::MessageForDisplay(e.what()));
+    // How far the run got, as the window's counters would show it.
+    if (host.fileCountShown()) std::cout << host.resultLines() << std::flush;
+    return kExitError;
+  }
+}
