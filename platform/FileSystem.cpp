@@ -98,7 +98,7 @@ struct Target {
   struct stat st = {};  // of the replaced file, when it exists
 };
 
-bool PrepareTarget(const std::string& path, Target& target) {
+bool PrepareTarget(const std::string& path, HiddenTarget hidden, Target& target) {
   struct stat own;
   if (::lstat(path.c_str(), &own) != 0) {
     // A missing directory shows when the temporary file cannot be made in it.
@@ -107,9 +107,8 @@ bool PrepareTarget(const std::string& path, Target& target) {
     return true;
   }
   std::optional<Attributes> attrs = GetAttributes(path);
-  if (!attrs || attrs->directory || attrs->system || attrs->hidden || attrs->readOnly) {
-    return false;
-  }
+  if (!attrs || attrs->directory || attrs->system || attrs->readOnly) return false;
+  if (attrs->hidden && hidden == HiddenTarget::Refuse) return false;
   if (S_ISLNK(own.st_mode)) {
     char* real = ::realpath(path.c_str(), nullptr);
     if (!real) return false;
@@ -271,9 +270,9 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out) {
 }
 
 WriteResult ReplaceFileContent(const std::string& path, std::string_view content,
-                               const std::string* mtimeFrom) {
+                               const std::string* mtimeFrom, HiddenTarget hidden) {
   Target target;
-  if (!PrepareTarget(path, target)) return WriteResult::CannotCreate;
+  if (!PrepareTarget(path, hidden, target)) return WriteResult::CannotCreate;
   TempFile temp;
   if (!temp.create(target.realPath)) return WriteResult::CannotCreate;
   if (!WriteAll(temp.fd(), content.data(), content.size())) return WriteResult::WriteError;
@@ -291,7 +290,7 @@ CopyResult CopyFileBytes(const std::string& src, const std::string& dst) {
   FdCloser closer(in);
 
   Target target;
-  if (!PrepareTarget(dst, target)) return CopyResult::CannotCreate;
+  if (!PrepareTarget(dst, HiddenTarget::Refuse, target)) return CopyResult::CannotCreate;
   TempFile temp;
   if (!temp.create(target.realPath)) return CopyResult::CannotCreate;
 

@@ -44,13 +44,21 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out);
 // Replaces or creates the file at path with content, never leaving a partial file:
 // the bytes go to a hidden temporary file in the same directory that is renamed over
 // the target once every byte is written. A symbolic link is written through and kept.
-// With mtimeFrom set, the new file carries that file's last-write time.
+// CannotCreate, before anything is written, for an existing entry that is a directory,
+// system, hidden or read-only, and for a missing directory. The new file keeps the mode
+// and owner of the one it replaces (a new one gets 0666 less the umask). With mtimeFrom
+// set, it carries that file's last-write time. On any failure the old file stays.
+// HiddenTarget::Allow lifts the hidden check for files that are the program's own
+// (a settings file named with a leading point), not the user's processed files.
 enum class WriteResult { Ok, CannotCreate, WriteError };
+enum class HiddenTarget { Refuse, Allow };
 WriteResult ReplaceFileContent(const std::string& path, std::string_view content,
-                               const std::string* mtimeFrom = nullptr);
+                               const std::string* mtimeFrom = nullptr,
+                               HiddenTarget hidden = HiddenTarget::Refuse);
 
-// Copies src to dst in blocks of 8192 bytes with the same guarantees as
-// ReplaceFileContent, carrying src's last-write time.
+// Copies src to dst in blocks of 8192 bytes with the same checks and guarantees as
+// ReplaceFileContent, carrying src's last-write time. A new dst gets src's mode less
+// the umask. src opens as in ReadWholeFile; a directory at dst is refused.
 enum class CopyResult { Ok, CannotOpenSource, CannotCreate, ReadError, WriteError };
 CopyResult CopyFileBytes(const std::string& src, const std::string& dst);
 

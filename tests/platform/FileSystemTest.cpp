@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -406,6 +407,16 @@ TEST(ReplaceFileContent, TakesTheLastWriteTimeOfAnotherFileWhenAsked) {
   ASSERT_EQ(ReplaceFileContent(target, "t", &source), WriteResult::Ok);
   EXPECT_EQ(MtimeOf(target).tv_sec, 1000000000);
   EXPECT_EQ(MtimeOf(target).tv_nsec, 123456789);
+}
+
+TEST(ReplaceFileContent, ReplacesAHiddenFileOnlyWhenAllowed) {
+  TempDir tmp;
+  const std::string path = tmp.write(".settings.ini", "old");
+  EXPECT_EQ(ReplaceFileContent(path, "new"), WriteResult::CannotCreate);
+  EXPECT_EQ(ReadFile(path), "old");
+  EXPECT_EQ(ReplaceFileContent(path, "new", nullptr, HiddenTarget::Allow), WriteResult::Ok);
+  EXPECT_EQ(ReadFile(path), "new");
+  EXPECT_EQ(Names(tmp.path()), std::vector<std::string>{".settings.ini"});
 }
 
 TEST(CopyFileBytes, CarriesEveryByteAndTheLastWriteTime) {
