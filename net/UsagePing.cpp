@@ -40,8 +40,8 @@ struct Target {
 };
 
 bool IsHostChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == '-' || c == '.' || c == '_';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_';
 }
 
 // "host" or "host:port". Anything else is refused rather than pasted into a URL, where
@@ -159,8 +159,8 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   }
   const auto sent = exchange.started + std::chrono::microseconds(pretransfer);
   if (Clock::now() - std::max(sent, exchange.lastData) > kReadTimeout) {
-    exchange.failure = "no data from the server for " +
-                       std::to_string(kReadTimeout.count()) + " ms";
+    exchange.failure =
+        "no data from the server for " + std::to_string(kReadTimeout.count()) + " ms";
     return 1;
   }
   return 0;

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
-#include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,8 +30,8 @@ using Clock = std::chrono::steady_clock;
 class TestServer {
  public:
   struct Script {
-    std::string reply;  // sent as soon as the request has been read
-    bool hold = false;  // then keep the connection open and say nothing more
+    std::string reply;                     // sent as soon as the request has been read
+    bool hold = false;                     // then keep the connection open and say nothing more
     std::chrono::milliseconds trickle{0};  // or then send one byte at this pace
   };
 
@@ -170,7 +170,7 @@ class UsagePingTest : public ::testing::Test {
 
  private:
   static constexpr const char* kVariables[] = {"QUORVEL_PING_HOST", "http_proxy", "HTTP_PROXY",
-                                               "all_proxy", "ALL_PROXY", "no_proxy",
+                                               "all_proxy",         "ALL_PROXY",  "no_proxy",
                                                "NO_PROXY"};
   std::map<std::string, std::string> saved_;
 };
@@ -184,10 +184,12 @@ TEST_F(UsagePingTest, SendsTheRequestLineAndThreeHeadersByteForByte) {
   ASSERT_EQ(server.requests().size(), 1u);
   EXPECT_EQ(server.requests()[0],
             "GET /morvane.xml HTTP/1.1\r\n"
-            "Host: " + server.address() + "\r\n"
-            "Accept: text/html, */*\r\n"
-            "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
-            "\r\n");
+            "Host: " +
+                server.address() +
+                "\r\n"
+                "Accept: text/html, */*\r\n"
+                "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
+                "\r\n");
 }
 
 struct AnswerCase {
@@ -195,6 +197,8 @@ struct AnswerCase {
   std::string reply;
   bool succeeds;
 };
+
+void PrintTo(const AnswerCase& answer, std::ostream* out) { *out << answer.name; }
 
 class UsagePingAnswerTest : public UsagePingTest,
                             public ::testing::WithParamInterface<AnswerCase> {};
@@ -229,13 +233,12 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"ContinueThenOk",
                    "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n",
                    true},
-        AnswerCase{"Found", "HTTP/1.1 302 Found\r\n" + kMoved + "Content-Length: 0\r\n\r\n",
-                   false},
+        AnswerCase{"Found", "HTTP/1.1 302 Found\r\n" + kMoved + "Content-Length: 0\r\n\r\n", false},
         AnswerCase{"MovedPermanently",
                    "HTTP/1.1 301 Moved\r\n" + kMoved + "Content-Length: 0\r\n\r\n", false},
         AnswerCase{"NotModified", "HTTP/1.1 304 Not Modified\r\n\r\n", false},
-        AnswerCase{"OkWithLocation",
-                   "HTTP/1.1 200 OK\r\n" + kMoved + "Content-Length: 0\r\n\r\n", false},
+        AnswerCase{"OkWithLocation", "HTTP/1.1 200 OK\r\n" + kMoved + "Content-Length: 0\r\n\r\n",
+                   false},
         AnswerCase{"Unauthorized",
                    "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n"
                    "Content-Length: 0\r\n\r\n",
@@ -263,8 +266,9 @@ std::string HeaderLineOf(std::size_t length) {
   return line + std::string(length - line.size(), 'p');
 }
 
-class UsagePingLineTest : public UsagePingTest,
-                          public ::testing::WithParamInterface<LineCase> {};
+void PrintTo(const LineCase& line, std::ostream* out) { *out << line.name; }
+
+class UsagePingLineTest : public UsagePingTest, public ::testing::WithParamInterface<LineCase> {};
 
 TEST_P(UsagePingLineTest, RefusesAnAnswerLineOver16384Characters) {
   TestServer server({GetParam().reply});
@@ -282,8 +286,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LineCase{"StatusLineAtTheLimit", StatusLineOf(16384) + "\r\nContent-Length: 0\r\n\r\n",
                  true},
-        LineCase{"StatusLineOverTheLimit",
-                 StatusLineOf(16385) + "\r\nContent-Length: 0\r\n\r\n", false},
+        LineCase{"StatusLineOverTheLimit", StatusLineOf(16385) + "\r\nContent-Length: 0\r\n\r\n",
+                 false},
         LineCase{"HeaderLineAtTheLimit",
                  "HTTP/1.1 200 OK\r\n" + HeaderLineOf(16384) + "\r\nContent-Length: 0\r\n\r\n",
                  true},
@@ -299,6 +303,8 @@ struct SilenceCase {
   const char* name;
   std::string before;  // what the server says before it falls silent
 };
+
+void PrintTo(const SilenceCase& silence, std::ostream* out) { *out << silence.name; }
 
 class UsagePingSilenceTest : public UsagePingTest,
                              public ::testing::WithParamInterface<SilenceCase> {};
@@ -328,8 +334,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Each byte arrives well within the read time-out, so only a bound on the whole exchange
 // stops a server that never finishes.
 TEST_F(UsagePingTest, AServerThatNeverFinishesTheBodyIsCutOff) {
-  TestServer server(
-      {"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n", /*hold=*/false, 300ms});
+  TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n", /*hold=*/false, 300ms});
   PointAt(server.address());
 
   const auto start = Clock::now();
@@ -376,13 +381,20 @@ TEST_F(UsagePingTest, AMalformedServerAddressIsRefusedWithoutConnecting) {
   TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
   const std::string port = std::to_string(server.port());
   const std::vector<std::string> overrides = {
-      "127.0.0.1:" + port + "/other",  "127.0.0.1:" + port + "?q=1",
-      "127.0.0.1:" + port + "#top",    "user:secret@127.0.0.1:" + port,
-      " 127.0.0.1:" + port,            "127.0.0.1:" + port + " ",
-      "127.0.0.1:+" + port,            "127.0.0.1:" + port + ":80",
-      "http://127.0.0.1:" + port,      ":" + port,
-      "127.0.0.1:",                    "127.0.0.1:0",
-      "127.0.0.1:65536",               "127.0.0.1:999999",
+      "127.0.0.1:" + port + "/other",
+      "127.0.0.1:" + port + "?q=1",
+      "127.0.0.1:" + port + "#top",
+      "user:secret@127.0.0.1:" + port,
+      " 127.0.0.1:" + port,
+      "127.0.0.1:" + port + " ",
+      "127.0.0.1:+" + port,
+      "127.0.0.1:" + port + ":80",
+      "http://127.0.0.1:" + port,
+      ":" + port,
+      "127.0.0.1:",
+      "127.0.0.1:0",
+      "127.0.0.1:65536",
+      "127.0.0.1:999999",
   };
   for (const std::string& address : overrides) {
     PointAt(address);
