@@ -1,0 +1,218 @@
+#include "settings/Settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "SettingsFixture.h"
+#include "platform/Error.h"
+
+namespace quorvel {
+namespace {
+
+using namespace std::string_literals;
+using testing::ReadFile;
+using testing::SettingsTest;
+
+TEST(TextToIntOrZero, ReadsDecimalAndHexadecimalForms) {
+  struct Case {
+    const char* text;
+    int32_t expected;
+  };
+  const std::vector<Case> cases = {
+      {"100", 100},          {"0x64", 100},       {"0X64", 100},      {"64h", 100},
+      {"64H", 100},          {"$64", 100},        {"x64", 100},       {"X64", 100},
+      {"-5", -5},            {"+5", 5},           {"  12", 12},       {"12  ", 12},
+      {"  12h", 18},         {"007", 7},          {"2147483647", INT32_MAX},
+      {"-2147483648", INT32_MIN},                 {"FFFFFFFFh", -1},  {"$80000000", INT32_MIN},
+      {"0x000000064", 100},  {"", 0},             {"   ", 0},         {"1A", 0},
+      {"2147483648", 0},     {"-2147483649", 0},  {"H", 0},           {"  h", 0},
+      {"-$64", 0},           {"-0x64", 0},        {"- 5", 0},         {"1 2", 0},
+      {"12 h", 0},           {"$", 0},            {"0x", 0},          {"+", 0},
+      {"$100000000", 0},     {"0xG1", 0},         {"\t5", 0},         {"abc", 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextToIntOrZero(c.text), c.expected) << '"' << c.text << '"';
+  }
+}
+
+TEST(TextToPair, SplitsAtTheFirstComma) {
+  struct Case {
+    const char* text;
+    int32_t x;
+    int32_t y;
+  };
+  const std::vector<Case> cases = {
+      {"100,200", 100, 200},   {"0x64,$C8", 100, 200}, {"64h,C8h", 100, 200},
+      {"abc,5", 0, 5},         {"-8,-8", -8, -8},       {"0,0", 0, 0},
+      {"10,20,30", 10, 0},     {",", 0, 0},             {" 238 , 149 ", 238, 149},
+      {"", kNoPairValue, kNoPairValue},                 {"42", kNoPairValue, kNoPairValue},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextToPair(c.text), std::make_pair(c.x, c.y)) << '"' << c.text << '"';
+  }
+}
+
+TEST(PairToText, WritesDecimalWithAComma) {
+  EXPECT_EQ(PairToText(238, 149), "238,149");
+  EXPECT_EQ(PairToText(-4, -4), "-4,-4");
+  EXPECT_EQ(PairToText(INT32_MIN, 0), "-2147483648,0");
+}
+
+TEST_F(SettingsTest, EachAccessCreatesAndDestroysItsOwnSharedObject) {
+  std::string first = useSettings("[GENERAL]\r\nSearch=a\r\n", "first.ini");
+  std::string second = dir_.write("second.ini", "[GENERAL]\r\nSearch=b\r\n");
+
+  EXPECT_EQ(ReadIniString("GENERAL", "Search"), "a");
+  EXPECT_EQ(IniUseCount(), 0);
+  EXPECT_EQ(CurrentIni(), nullptr);
+
+  AcquireIni();
+  ASSERT_NE(CurrentIni(), nullptr);
+  EXPECT_EQ(CurrentIni()->path(), first);
+  // A path change reaches the accesses only with the next object.
+  SetSettingsPath(second);
+  EXPECT_EQ(ReadIniString("GENERAL", "Search"), "a");
+  EXPECT_EQ(IniUseCount(), 1);
+  ReleaseIni();
+  EXPECT_EQ(CurrentIni(), nullptr);
+  EXPECT_EQ(ReadIniString("GENERAL", "Search"), "b");
+
+  ReleaseIni();  // one too many
+  EXPECT_EQ(IniUseCount(), 0);
+}
+
+TEST_F(SettingsTest, BooleansAreTrueOnlyForOn) {
+  struct Case {
+    const char* stored;
+    bool expected;
+  };
+  const std::vector<Case> cases = {
+      {"on", true},     {"On", true},   {"oN", true},    {"ON", true},   {"  On  ", true},
+      {"\"On\"", true}, {"Off", false}, {"1", false},    {"true", false}, {"yes", false},
+      {"", false},      {"O N", false}, {"Onn", false},
+  };
+  std::string content = "[GENERAL]\r\n";
+  for (size_t i = 0; i < cases.size(); ++i) {
+    content += "B" + std::to_string(i) + "=" + cases[i].stored + "\r\n";
+  }
+  useSettings(content);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(ReadIniBool("GENERAL", "B" + std::to_string(i)), cases[i].expected)
+        << '"' << cases[i].stored << '"';
+  }
+  EXPECT_FALSE(ReadIniBool("GENERAL", "Missing"));
+}
+
+TEST_F(SettingsTest, WritesBooleansAsOnAndOff) {
+  std::string path = useSettings("[GENERAL]\r\n");
+  WriteIniBool("GENERAL", "A", true);
+  WriteIniBool("GENERAL", "B", false);
+  EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nA=On\r\nB=Off\r\n");
+}
+
+TEST_F(SettingsTest, TextsAreCutTo255BytesPathsTo2047) {
+  std::string longText(300, 'a');
+  std::string longPath = "/" + std::string(2100, 'p');
+  useSettings("[GENERAL]\r\nSearch=" + longText + "\r\nWorkDir=" + longPath + "\r\n");
+  EXPECT_EQ(ReadIniString("GENERAL", "Search"), std::string(255, 'a'));
+  EXPECT_EQ(ReadIniString("GENERAL", "WorkDir").size(), 255u);
+  EXPECT_EQ(ReadIniPath("GENERAL", "WorkDir"), longPath.substr(0, 2047));
+}
+
+TEST_F(SettingsTest, SettingsPathKeeps4095Bytes) {
+  SetSettingsPath(std::string(5000, 'p'));
+  EXPECT_EQ(SettingsPath(), std::string(4095, 'p'));
+}
+
+TEST_F(SettingsTest, RefusedWriteRaisesWithThePathAndReleases) {
+  std::string path = useSettings("[GENERAL]\r\n");
+  ::chmod(path.c_str(), 0444);
+  try {
+    WriteIniString("GENERAL", "Search", "x");
+    FAIL() << "no error raised";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+  }
+  EXPECT_EQ(IniUseCount(), 0);
+  EXPECT_EQ(CurrentIni(), nullptr);
+  EXPECT_EQ(ReadFile(path), "[GENERAL]\r\n");
+}
+
+class TestWindow : public PositionedWindow {
+ public:
+  int32_t windowLeft() const override { return left; }
+  int32_t windowTop() const override { return top; }
+  void moveWindow(int32_t l, int32_t t) override {
+    left = l;
+    top = t;
+  }
+  int32_t left = 238;
+  int32_t top = 149;
+};
+
+TEST_F(SettingsTest, ReadFormPosAppliesTheStoredPosition) {
+  struct Case {
+    const char* stored;  // nullptr: no key
+    int32_t left;
+    int32_t top;
+  };
+  const std::vector<Case> cases = {
+      {"100,200", 100, 200}, {"0x64,$C8", 100, 200}, {"64h,C8h", 100, 200},
+      {"abc,5", 0, 5},       {"-8,-8", -8, -8},       {"-30000,90000", -30000, 90000},
+      {nullptr, 0, 0},
+      // No comma: only a hand-edited file holds that; the window stays where it is.
+      {"", 238, 149},        {"500", 238, 149},
+  };
+  for (const Case& c : cases) {
+    std::string content = "[DIALOGS]\r\n";
+    if (c.stored) content += "TMainForm="s + c.stored + "\r\n";
+    useSettings(content);
+    TestWindow window;
+    ReadFormPos(kDialogsSection, "TMainForm", window);
+    EXPECT_EQ(window.left, c.left) << (c.stored ? c.stored : "(missing)");
+    EXPECT_EQ(window.top, c.top) << (c.stored ? c.stored : "(missing)");
+    EXPECT_EQ(IniUseCount(), 0);
+  }
+}
+
+TEST_F(SettingsTest, WriteFormPosStoresThePresentPosition) {
+  std::string path = useSettings("[GENERAL]\r\nSearch=x\r\n");
+  TestWindow window;
+  window.left = -8;
+  window.top = -8;
+  WriteFormPos(kDialogsSection, "TAboutForm", window);
+  EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nSearch=x\r\n[DIALOGS]\r\nTAboutForm=-8,-8\r\n");
+}
+
+TEST_F(SettingsTest, OpenSettingsFileCreatesAMissingFileAsOneSectionLine) {
+  std::string path = dir_ / "new.ini";
+  EXPECT_FALSE(OpenSettingsFile(path));
+  EXPECT_EQ(ReadFile(path), "[GENERAL]\r\n");
+  EXPECT_EQ(SettingsPath(), path);
+
+  std::string existing = dir_.write("old.ini", "[OTHER]\nA=1\n");
+  EXPECT_FALSE(OpenSettingsFile(existing));
+  EXPECT_EQ(ReadFile(existing), "[OTHER]\nA=1\n");
+}
+
+TEST_F(SettingsTest, OpenSettingsFileFallsBackToNoIniMode) {
+  std::string inMissingDir = dir_ / "missing/job.ini";
+  EXPECT_TRUE(OpenSettingsFile(inMissingDir));
+  EXPECT_TRUE(NoIniMode());
+  EXPECT_EQ(SettingsPath(), inMissingDir);
+  EXPECT_FALSE(testing::Exists(dir_ / "missing"));
+
+  std::string folder = dir_.mkdir("folder.ini");
+  EXPECT_TRUE(OpenSettingsFile(folder));
+
+  // Cleared again for a file that can be used.
+  EXPECT_FALSE(OpenSettingsFile(dir_ / "ok.ini"));
+  EXPECT_FALSE(NoIniMode());
+}
+
+}  // namespace
+}  // namespace quorvel
