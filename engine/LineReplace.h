@@ -20,7 +20,7 @@ inline constexpr int MaxReplacementsPerLine = kMaxReplacementsPerLine;
 
 struct LineSearch {
   std::string searchText;
-  int32_t searchLength = 0;
+  int32_t searchLength = 0;  // the length of searchText, kept with it
   std::string upperSearchText;  // formed by ReplaceInLines for each file
   std::string replacementText;  // empty in the remove mode
   bool caseSensitive = false;
@@ -35,7 +35,8 @@ LineSearch MakeLineSearch(std::string search, std::string replacement, bool case
 using HitNotification = std::function<void()>;
 using LineNotification = std::function<void()>;
 
-// Replaces in one line in place; true when at least one occurrence was found.
+// Replaces in one line in place; true when at least one occurrence was found. Forms the
+// upper search text first when it has not been formed yet.
 bool ReplaceInLine(std::string& line, LineSearch& search, const HitNotification& onHit);
 
 // Fills output with the lines of input after replacement; true when any line held an

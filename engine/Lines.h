@@ -23,12 +23,20 @@ class LineList {
   std::string_view operator[](size_t i) const;
 
   void clear();
+  void reserve(size_t bytes) { joined_.reserve(bytes); }
   void append(std::string_view line);
+  // Appends line i of other, which may be long: one copy of its bytes and line end.
+  void appendFrom(const LineList& other, size_t i);
   // Replaces the content with the lines of bytes split by the line-end rules.
   void assignSplit(std::string_view bytes);
 
   // Every line followed by CR LF.
   const std::string& joined() const { return joined_; }
+  // Where line i starts in joined().
+  size_t offsetOf(size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+  // The index of the line whose bytes or line end hold joined() offset, searching
+  // from line first on; size() when the offset lies past the end.
+  size_t lineAt(size_t offset, size_t first = 0) const;
 
  private:
   std::string joined_;

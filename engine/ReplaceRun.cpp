@@ -1,1 +1,244 @@
-// Filled in by its owner.
+#include "engine/ReplaceRun.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "engine/LineReplace.h"
+#include "engine/Lines.h"
+#include "files/FileList.h"
+#include "files/PathText.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+
+namespace quorvel {
+
+namespace {
+
+// Sets the busy flag for the lifetime of a run, so every way out clears it.
+class BusyGuard {
+ public:
+  explicit BusyGuard(RunHost& host) : host_(host) { host_.setBusy(true); }
+  ~BusyGuard() { host_.setBusy(false); }
+  BusyGuard(const BusyGuard&) = delete;
+  BusyGuard& operator=(const BusyGuard&) = delete;
+
+ private:
+  RunHost& host_;
+};
+
+// The three counts of a run; they wrap around instead of overflowing.
+class RunCounters {
+ public:
+  explicit RunCounters(RunHost& host) : host_(host) {}
+
+  void reset() {
+    for (RunCounter counter :
+         {RunCounter::LinesRead, RunCounter::HitsFound, RunCounter::FilesChanged}) {
+      values_[Index(counter)] = 0;
+      host_.showCounter(counter, 0);
+      host_.pumpEvents();
+    }
+  }
+
+  void add(RunCounter counter) {
+    int32_t& value = values_[Index(counter)];
+    value = int32_t(uint32_t(value) + 1u);
+    host_.showCounter(counter, value);
+    host_.pumpEvents();
+  }
+
+ private:
+  static size_t Index(RunCounter counter) { return size_t(counter); }
+
+  RunHost& host_;
+  int32_t values_[3] = {0, 0, 0};
+};
+
+// What a run fixes once its preparation is done.
+struct RunPlan {
+  RunOptions options;
+  std::string workBase;    // the working directory with a trailing separator
+  std::string targetRoot;  // the working directory itself when writing over the sources
+  LineSearch search;
+};
+
+enum class FileEnd { Next, EndRun };
+
+class Run {
+ public:
+  Run(RunHost& host, RunPlan plan) : host_(host), plan_(std::move(plan)), counters_(host) {}
+
+  RunEnd processAll(const FileList& files) {
+    counters_.reset();
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (processFile(files[i]) == FileEnd::EndRun) return RunEnd::TargetDirFailed;
+      host_.setProgressPosition(int32_t(i + 1));
+      host_.pumpEvents();
+    }
+    return RunEnd::Completed;
+  }
+
+ private:
+  FileEnd processFile(const std::string& path) {
+    host_.showCurrentFile(path);
+    host_.pumpEvents();
+    if (IsHiddenOrSystem(path)) return FileEnd::Next;
+
+    LoadLines(path, input_);
+    const bool sourceReadOnly = IsReadOnlyFile(path);
+
+    const TargetPaths target = TargetPathsFor(path, plan_.workBase, plan_.targetRoot);
+    if (!CreateDirectoryPath(target.directory)) {
+      host_.showInformation(kCannotCreateTargetDirText);
+      return FileEnd::EndRun;
+    }
+    const std::string& targetPath = target.file;
+
+    const RunOptions& options = plan_.options;
+    const bool copyAllowed = options.CopyUnchanged && !options.OverSource;
+    const bool asText = options.NoSafety || LooksLikeText(input_, path);
+    if (asText) {
+      const bool changed = ReplaceInLines(
+          input_, output_, plan_.search, [this] { counters_.add(RunCounter::HitsFound); },
+          [this] { counters_.add(RunCounter::LinesRead); });
+      if (changed) counters_.add(RunCounter::FilesChanged);
+      if (!TargetWritable(targetPath, options.IgnoreReadOnly)) return FileEnd::Next;
+
+      if (!options.OverFiles && platform::FileExists(targetPath)) {
+        host_.showInformation(kOverwriteText);
+      } else if (changed) {
+        SaveLines(output_, targetPath);
+      } else if (copyAllowed) {
+        CopyWholeFile(path, targetPath);
+      }
+      if (sourceReadOnly) MarkReadOnly(targetPath);
+      return FileEnd::Next;
+    }
+
+    if (!copyAllowed || !TargetWritable(targetPath, options.IgnoreReadOnly)) {
+      return FileEnd::Next;
+    }
+    if (!options.OverFiles && platform::FileExists(targetPath)) {
+      host_.showInformation(kOverwriteText);
+      return FileEnd::Next;
+    }
+    CopyWholeFile(path, targetPath);
+    if (sourceReadOnly) MarkReadOnly(targetPath);
+    return FileEnd::Next;
+  }
+
+  RunHost& host_;
+  RunPlan plan_;
+  RunCounters counters_;
+  LineList input_;
+  LineList output_;
+};
+
+// A file, not a directory, exists at path: the attributes that count for it.
+std::optional<platform::Attributes> FileAttributes(const std::string& path) {
+  std::optional<platform::Attributes> attributes = platform::GetAttributes(path);
+  if (attributes && attributes->directory) return std::nullopt;
+  return attributes;
+}
+
+}  // namespace
+
+RunEnd ReplaceRun(RunHost& host) {
+  if (host.busy()) return RunEnd::NotStarted;
+  BusyGuard busy(host);
+
+  host.confirmUnsafeMode();
+  if (!host.runOptions().OverSource) {
+    host.setTargetDirText(NormalizeDirectoryText(host.targetDirText()));
+  }
+  host.setWorkDirText(NormalizeDirectoryText(host.workDirText()));
+  host.saveOptions();
+
+  RunPlan plan;
+  plan.options = host.runOptions();
+  const RunOptions& options = plan.options;
+  plan.workBase = EnsureTrailingSeparator(options.WorkDir);
+  plan.targetRoot = options.OverSource ? options.WorkDir : options.TargetDir;
+  plan.search = MakeLineSearch(options.Search, options.RemoveMode ? std::string() : options.Replace,
+                               options.CaseSensitive);
+
+  FileList files;
+  const int32_t count = BuildFileList(files, options.WorkDir, options.Extensions,
+                                      options.Subdirs, host.listingNotice());
+  host.showFileCount(count);
+  host.setProgressPosition(0);
+  host.setProgressMaximum(count);
+
+  Run run(host, std::move(plan));
+  return run.processAll(files);
+}
+
+TargetPaths TargetPathsFor(const std::string& sourcePath, const std::string& workBase,
+                           const std::string& targetRoot) {
+  const std::string directory = DirectoryPart(sourcePath);
+  const std::string relativeDir =
+      directory.size() > workBase.size() ? directory.substr(workBase.size()) : std::string();
+  TargetPaths paths;
+  paths.directory = EnsureTrailingSeparator(targetRoot) + relativeDir;
+  paths.file = EnsureTrailingSeparator(paths.directory) + FileNamePart(sourcePath);
+  return paths;
+}
+
+bool IsHiddenOrSystem(const std::string& path) {
+  std::optional<platform::Attributes> attributes = FileAttributes(path);
+  return attributes && (attributes->hidden || attributes->system);
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  std::optional<platform::Attributes> attributes = FileAttributes(path);
+  return attributes && attributes->readOnly;
+}
+
+bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly) {
+  std::optional<platform::Attributes> attributes = FileAttributes(targetPath);
+  if (!attributes) return true;
+  if (attributes->system || attributes->hidden) return false;
+  if (attributes->readOnly) {
+    if (!ignoreReadOnly) return false;
+    platform::ClearReadOnly(targetPath);
+  }
+  return true;
+}
+
+void MarkReadOnly(const std::string& path) { platform::SetReadOnly(path); }
+
+bool CreateDirectoryPath(const std::string& path) {
+  const std::string trimmed = NativePaths::DropTrailingSeparator(path);
+  if (NativePaths::IsCreateRoot(trimmed) || platform::DirectoryExists(trimmed)) return true;
+  const std::string parent = NativePaths::CreateParent(trimmed);
+  if (parent == trimmed) return true;
+  if (!CreateDirectoryPath(parent)) return false;
+  // Another program may have made it meanwhile; what counts is that it exists.
+  return platform::MakeDirectory(trimmed) || platform::DirectoryExists(trimmed);
+}
+
+void CopyWholeFile(const std::string& source, const std::string& destination) {
+  std::string target = destination;
+  if (platform::DirectoryExists(target)) {
+    target = EnsureTrailingSeparator(target) + FileNamePart(source);
+  }
+  // A source that cannot be read must not leave directories behind.
+  std::optional<platform::Attributes> sourceAttributes = platform::GetAttributes(source);
+  if (!sourceAttributes || sourceAttributes->directory) throw CannotOpenFile(source);
+  CreateDirectoryPath(DirectoryPart(target));
+
+  switch (platform::CopyFileBytes(source, target)) {
+    case platform::CopyResult::Ok:
+      return;
+    case platform::CopyResult::CannotOpenSource:
+      throw CannotOpenFile(source);
+    case platform::CopyResult::CannotCreate:
+      throw CannotCreateFile(target);
+    case platform::CopyResult::ReadError:
+      throw StreamReadError();
+    case platform::CopyResult::WriteError:
+      throw StreamWriteError();
+  }
+}
+
+}  // namespace quorvel

@@ -24,6 +24,15 @@ enum class RunEnd {
 // is cleared on every way out.
 RunEnd ReplaceRun(RunHost& host);
 
+// Where the run puts the file at sourcePath: its directory's place below workBase (the
+// working directory with a trailing separator) repeated under targetRoot.
+struct TargetPaths {
+  std::string directory;
+  std::string file;
+};
+TargetPaths TargetPathsFor(const std::string& sourcePath, const std::string& workBase,
+                           const std::string& targetRoot);
+
 bool IsHiddenOrSystem(const std::string& path);
 bool IsReadOnlyFile(const std::string& path);
 // Whether the target may be written; clears its read-only bit when ignoreReadOnly.
