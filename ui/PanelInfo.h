@@ -1,0 +1,34 @@
+#pragma once
+// The small frameless panel that says the program is busy while a file list is built,
+// when no window events are handled.
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+
+namespace quorvel {
+
+class TPanelInfoForm : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TPanelInfoForm(const QString& text);
+
+  QLabel* globalLabel() const { return GlobalLabel; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QLabel* GlobalLabel;
+};
+
+// Shows a new panel with text, centred on the screen and on top, and lets it paint
+// once before the caller goes on with its work.
+std::unique_ptr<TPanelInfoForm> OpenInfoPanel(const QString& text);
+// Hides and destroys the panel.
+void CloseInfoPanel(std::unique_ptr<TPanelInfoForm> panel);
+
+}  // namespace quorvel
