@@ -11,7 +11,7 @@ namespace quorvel {
 namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
-constexpr int kBarCells = 20;
+constexpr int kBarCells = 10;
 constexpr std::string_view kEllipsis = "...";
 
 // Terminal columns of UTF-8 text, one per character; close enough for a status line.
@@ -137,7 +137,9 @@ void BatchHost::Notice::begin(const std::string& text) {
 void BatchHost::progressChanged() {
   if (columns_ <= 0) return;
   auto now = std::chrono::steady_clock::now();
-  if (lineShown_ && now - lastDraw_ < kRedrawInterval) return;
+  // Also after a message has cleared the line, so the rate holds however often the
+  // run reports.
+  if (drawnOnce_ && now - lastDraw_ < kRedrawInterval) return;
   drawProgress(progressText());
 }
 
@@ -149,8 +151,8 @@ std::string BatchHost::progressText() const {
   std::string line = IntToDecimal(position_) + "/" + IntToDecimal(maximum_) + " [" +
                      std::string(size_t(filled), '#') +
                      std::string(size_t(kBarCells - filled), '-') + "] řádků " +
-                     IntToDecimal(linesRead_) + ", výskytů " + IntToDecimal(hitsFound_) +
-                     ", změněno " + IntToDecimal(filesChanged_);
+                     IntToDecimal(linesRead_) + " výskytů " + IntToDecimal(hitsFound_) +
+                     " změněno " + IntToDecimal(filesChanged_);
   if (currentFile_.empty()) return line;
   // The end of the path carries the file name, so a long path loses its start.
   size_t room = size_t(columns_ - 1);
@@ -181,6 +183,7 @@ void BatchHost::drawProgress(const std::string& line) {
   }
   err_ << "\r\033[K" << shown << std::flush;
   lineShown_ = true;
+  drawnOnce_ = true;
   lastDraw_ = std::chrono::steady_clock::now();
 }
 

@@ -76,6 +76,7 @@ class BatchHost final : public RunHost, public SafetyDialogs {
   int columns_;
   bool inputIsTerminal_;
   bool lineShown_ = false;
+  bool drawnOnce_ = false;
   std::chrono::steady_clock::time_point lastDraw_{};
 
   bool fileCountShown_ = false;

@@ -1,0 +1,266 @@
+// quorvel-batch end to end: the built program runs on a temporary tree. It is copied
+// into the tree first, so that its own directory, which relative and empty directory
+// fields resolve against, lies inside the test's folder too.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace quorvel {
+namespace {
+
+using namespace std::string_literals;
+using testing::Exists;
+using testing::ReadFile;
+using testing::TempDir;
+
+constexpr const char* kWarningLine =
+    "Warning: POZOR! \nVypnutí bezpečnostní pojistky může fatálně poškodit všechny vybrané "
+    "soubory ! \nPro kontrolu, že víte, co děláte a jen tupě neodklepáváte OK tlačítka, "
+    "zadejte prosím do \nnásledujícího řádku hexadecimální ascii kód znaku carriage return.\n";
+constexpr const char* kPrompt = "Kontrola: Zadejte požadovaný dvojciferný kód : \n";
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+bool HasLine(const std::string& text, const std::string& line) {
+  return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+class BatchTest : public ::testing::Test {
+ protected:
+  BatchTest() {
+    dir_.mkdir("bin");
+    binary_ = dir_ / "bin/quorvel-batch";
+    std::filesystem::copy_file(QUORVEL_BATCH_BINARY, binary_);
+    ::chmod(binary_.c_str(), 0755);
+    programDir_ = std::filesystem::canonical(dir_ / "bin").string() + "/";
+  }
+
+  // Runs the program with args; stdin reads input, or /dev/null without it. With
+  // terminal set, standard error is a pseudo-terminal and err holds what it showed.
+  Outcome run(const std::vector<std::string>& args, std::optional<std::string> input = {},
+              bool terminal = false) {
+    std::string inPath = input ? dir_.write("io/stdin", *input) : "/dev/null";
+    std::string outPath = dir_ / "io/stdout";
+    std::string errPath = dir_ / "io/stderr";
+    dir_.mkdir("io");
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int master = -1;
+    if (terminal) {
+      master = ::posix_openpt(O_RDWR | O_NOCTTY);
+      EXPECT_GE(master, 0);
+      ::grantpt(master);
+      ::unlockpt(master);
+      posix_spawn_file_actions_addopen(&actions, 2, ::ptsname(master), O_RDWR | O_NOCTTY, 0);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+
+    std::vector<char*> argv{binary_.data()};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(::posix_spawn(&pid, binary_.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    Outcome outcome;
+    int status = 0;
+    if (terminal) {
+      // Drained while the program runs, so that a full terminal buffer never blocks it.
+      bool exited = false;
+      for (;;) {
+        struct pollfd p {master, POLLIN, 0};
+        ssize_t n = 0;
+        char buffer[4096];
+        if (::poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) {
+          n = ::read(master, buffer, sizeof buffer);
+          if (n > 0) outcome.err.append(buffer, size_t(n));
+        }
+        if (n > 0) continue;
+        // Nothing more to read: done once the program has ended and its output is in.
+        if (exited) break;
+        exited = ::waitpid(pid, &status, WNOHANG) == pid;
+      }
+      ::close(master);
+    } else {
+      ::waitpid(pid, &status, 0);
+      outcome.err = ReadFile(errPath);
+    }
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.out = ReadFile(outPath);
+    return outcome;
+  }
+
+  std::string results(int files, int lines, int hits, int changed) const {
+    return "Bude se zpracovávat souborů : " + std::to_string(files) + "\n" +
+           "Řádek zpracováno : " + std::to_string(lines) + "\n" +
+           "Výskytů nalezeno : " + std::to_string(hits) + "\n" +
+           "Souborů změněno : " + std::to_string(changed) + "\n";
+  }
+
+  TempDir dir_;
+  std::string binary_;
+  std::string programDir_;
+};
+
+TEST_F(BatchTest, WithoutAnArgumentPrintsUsage) {
+  Outcome outcome = run({});
+  EXPECT_EQ(outcome.status, 64);
+  EXPECT_NE(outcome.err.find("Usage: quorvel-batch"), std::string::npos);
+  EXPECT_EQ(outcome.out, "");
+}
+
+TEST_F(BatchTest, RunsTheJobAndStoresTheNormalisedDirectories) {
+  dir_.write("bin/data/a.txt", "hello world\nbye\n");
+  dir_.write("bin/data/sub/b.txt", "hello hello\r\n");
+  dir_.write("bin/data/c.txt", "nothing\n");
+  const std::string job = dir_.write(
+      "jobs/job.ini",
+      "; nightly job\r\n[GENERAL]\r\nSearch=hello\r\nReplace=HI\r\nWorkDir=data\r\n"
+      "Subdirs=On\r\nExtensions=txt\r\nTargetDir=\"out\"\r\n[Mine]\r\nX=1\r\n");
+
+  Outcome outcome = run({job, "ignored second argument"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "") << "no progress output without a terminal";
+  EXPECT_EQ(outcome.out, results(3, 4, 3, 2));
+  EXPECT_EQ(ReadFile(dir_ / "bin/out/a.txt"), "HI world\r\nbye\r\n");
+  EXPECT_EQ(ReadFile(dir_ / "bin/out/sub/b.txt"), "HI HI\r\n");
+  EXPECT_FALSE(Exists(dir_ / "bin/out/c.txt"));
+
+  std::string stored = ReadFile(job);
+  EXPECT_EQ(stored.rfind("; nightly job\r\n[GENERAL]\r\nSearch=hello\r\nReplace=HI\r\n", 0), 0u);
+  EXPECT_NE(stored.find("\r\nWorkDir=" + programDir_ + "data\r\n"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("\r\nTargetDir=" + programDir_ + "out\r\n"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("\r\n[Mine]\r\nX=1\r\n"), std::string::npos) << stored;
+  EXPECT_EQ(stored.find("DIALOGS"), std::string::npos) << stored;
+}
+
+TEST_F(BatchTest, TheSafetyAnswerComesFromTheFirstInputLine) {
+  struct Case {
+    std::optional<std::string> input;
+    bool keeps;
+  };
+  const std::vector<Case> cases = {
+      {"0D\n"s, true},  {"0D\r\n"s, true}, {"0D"s, true},   {"0D\nno\n"s, true},
+      {"0d\n"s, false}, {" 0D\n"s, false}, {"0D \n"s, false}, {"\n"s, false},
+      {std::nullopt, false},
+  };
+  dir_.mkdir("empty");
+  for (const Case& c : cases) {
+    const std::string label = c.input ? '"' + *c.input + '"' : "no input";
+    const std::string job = dir_.write(
+        "jobs/safety.ini", "[GENERAL]\r\nNoSafety=On\r\nWorkDir=" + dir_.path() +
+                               "/empty\r\nTargetDir=" + dir_.path() + "/out\r\n");
+    Outcome outcome = run({job}, c.input);
+    EXPECT_EQ(outcome.status, 0) << label;
+    const std::string answer = c.keeps ? "Information: Děkuji.\n"
+                                       : "Information: Bezpečnostní kontrola obnovena.\n";
+    EXPECT_EQ(outcome.err, kWarningLine + std::string(kPrompt) + answer) << label;
+    EXPECT_NE(ReadFile(job).find(c.keeps ? "\r\nNoSafety=On\r\n" : "\r\nNoSafety=Off\r\n"),
+              std::string::npos)
+        << label;
+    EXPECT_EQ(outcome.out, results(0, 0, 0, 0)) << label;
+  }
+}
+
+TEST_F(BatchTest, ATargetThatCannotBeCreatedEndsWithStatus2) {
+  dir_.write("data/a.txt", "hello\n");
+  dir_.write("blocker", "a file where a directory should be");
+  const std::string job = dir_.write(
+      "jobs/job.ini", "[GENERAL]\r\nSearch=hello\r\nWorkDir=" + dir_.path() +
+                          "/data\r\nTargetDir=" + dir_.path() + "/blocker/out\r\n");
+  Outcome outcome = run({job});
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.err, "Information: Nemohu vytvořit cílový adresář.\n");
+  EXPECT_EQ(outcome.out, results(1, 0, 0, 0));
+}
+
+TEST_F(BatchTest, InformationMessagesKeepStatus0) {
+  dir_.write("data/a.txt", "hello\n");
+  dir_.write("out/a.txt", "already there\n");
+  const std::string job = dir_.write(
+      "jobs/job.ini", "[GENERAL]\r\nSearch=hello\r\nReplace=bye\r\nWorkDir=" + dir_.path() +
+                          "/data\r\nTargetDir=" + dir_.path() + "/out\r\n");
+  Outcome outcome = run({job});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err,
+            "Information: Zjištěn přepis existujícího souboru. Pokud chcete přepisovat soubory, "
+            "zaškrtněte tuto volbu. Pro tentokrát byla operace zrušena.\n");
+  EXPECT_EQ(ReadFile(dir_ / "out/a.txt"), "already there\n");
+}
+
+TEST_F(BatchTest, AnErrorEndsWithStatus1AndTheMessage) {
+  dir_.write("data/a.txt", "hello\n");
+  const std::string content = "[GENERAL]\r\nSearch=hello\r\nWorkDir=" + dir_.path() +
+                              "/data\r\nTargetDir=" + dir_.path() + "/out\r\n";
+  const std::string job = dir_.write("jobs/job.ini", content);
+  ::chmod(job.c_str(), 0444);
+  Outcome outcome = run({job});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "Quorvel: Unable to write to " + job + ".\n");
+  EXPECT_EQ(outcome.out, "") << "the run ended before its list was built";
+  EXPECT_EQ(ReadFile(job), content);
+  EXPECT_FALSE(Exists(dir_ / "out"));
+}
+
+TEST_F(BatchTest, AMissingSettingsFileIsCreatedAndFilled) {
+  dir_.mkdir("jobs");
+  const std::string job = dir_ / "jobs/new.ini";
+  Outcome outcome = run({job});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  std::string stored = ReadFile(job);
+  EXPECT_EQ(stored.rfind("[GENERAL]\r\nSearch=\r\nReplace=\r\nRemoveMode=Off\r\nWorkDir=" +
+                             programDir_ + "\r\n",
+                         0),
+            0u)
+      << stored;
+  EXPECT_NE(stored.find("\r\nTargetDir=" + programDir_ + "\r\n"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("\r\nCaseSensitive=Off\r\n"), std::string::npos) << stored;
+  EXPECT_EQ(stored.find("DIALOGS"), std::string::npos);
+}
+
+TEST_F(BatchTest, ASettingsFileInAMissingDirectoryRunsWithoutOne) {
+  const std::string job = dir_ / "missing/job.ini";
+  Outcome outcome = run({job});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_FALSE(Exists(dir_ / "missing"));
+}
+
+TEST_F(BatchTest, ATerminalShowsAProgressLineAndIsLeftClean) {
+  for (int i = 0; i < 5; ++i) dir_.write("data/f" + std::to_string(i) + ".txt", "hello\n");
+  const std::string job = dir_.write(
+      "jobs/job.ini", "[GENERAL]\r\nSearch=hello\r\nReplace=bye\r\nWorkDir=" + dir_.path() +
+                          "/data\r\nTargetDir=" + dir_.path() + "/out\r\n");
+  Outcome outcome = run({job}, std::nullopt, true);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_NE(outcome.err.find("\r\033[K"), std::string::npos) << outcome.err;
+  EXPECT_EQ(outcome.err.substr(outcome.err.size() - 4), "\r\033[K") << "the line is cleared";
+  EXPECT_EQ(outcome.out, results(5, 5, 5, 5)) << "results stay on standard output";
+}
+
+}  // namespace
+}  // namespace quorvel
