@@ -40,10 +40,6 @@ struct Outcome {
   std::string err;
 };
 
-bool HasLine(const std::string& text, const std::string& line) {
-  return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
-}
-
 class BatchTest : public ::testing::Test {
  protected:
   BatchTest() {
