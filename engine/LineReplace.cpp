@@ -25,6 +25,9 @@ constexpr size_t npos = std::string_view::npos;
 // which reaches at most three bytes to either side; one more is kept for safety.
 constexpr size_t kUtf8Reach = 4;
 
+// The bytes of a file upper-cased at a time, rounded up to the end of a line.
+constexpr size_t kUpperBlock = 64 * 1024;
+
 size_t Find(std::string_view hay, std::string_view needle) {
   if (needle.size() > hay.size()) return npos;
 #if defined(__GLIBC__)
@@ -229,36 +232,49 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
     return false;
   }
 
-  // A needle without line ends cannot cross one, so the whole joined text is searched
-  // at once and the lines before each hit are passed on unchanged.
-  std::string upperJoined;
-  std::string_view hay = input.joined();
-  if (!search.caseSensitive) {
-    upperJoined = input.joined();
-    CodePageOf(search).upperInPlace(upperJoined.data(), upperJoined.size());
-    hay = upperJoined;
-  }
-
+  // A needle without line ends cannot cross one, so the joined text is searched a block
+  // of whole lines at a time and the lines before each hit are passed on unchanged.
+  // Upper-casing goes block by block into one small buffer, which stays in the cache
+  // and spares the memory of a second copy of the file.
+  const platform::CodePage& page = CodePageOf(search);
+  const std::string& joined = input.joined();
+  std::string upperBlock;
   LineSplicer splicer(search);
   bool changed = false;
   size_t next = 0;  // the first line not yet passed on
   while (next < input.size()) {
-    const size_t from = input.offsetOf(next);
-    const size_t hit = Find(hay.substr(from), needle);
-    const size_t hitLine = hit == npos ? input.size() : input.lineAt(from + hit, next);
-    for (; next < hitLine; ++next) {
-      output.appendFrom(input, next);
+    const size_t blockFrom = input.offsetOf(next);
+    size_t blockEnd = input.size();  // the line after the block
+    std::string_view hay;            // the block as it is searched
+    if (search.caseSensitive) {
+      hay = std::string_view(joined).substr(blockFrom);
+    } else {
+      if (joined.size() - blockFrom > kUpperBlock) {
+        blockEnd = input.lineAt(blockFrom + kUpperBlock, next) + 1;
+      }
+      upperBlock.assign(joined, blockFrom, input.offsetOf(blockEnd) - blockFrom);
+      page.upperInPlace(upperBlock.data(), upperBlock.size());
+      hay = upperBlock;
+    }
+
+    while (next < blockEnd) {
+      const size_t from = input.offsetOf(next) - blockFrom;
+      const size_t hit = Find(hay.substr(from), needle);
+      const size_t hitLine = hit == npos ? blockEnd : input.lineAt(blockFrom + from + hit, next);
+      for (; next < hitLine; ++next) {
+        output.appendFrom(input, next);
+        if (onLine) onLine();
+      }
+      if (hit == npos) break;
+
+      const size_t start = input.offsetOf(next) - blockFrom;
+      const std::string_view line = input[next];
+      splicer.run(line, hay.substr(start, line.size()), from + hit - start, onHit);
+      output.append(splicer.result());
+      changed = true;
+      ++next;
       if (onLine) onLine();
     }
-    if (hit == npos) break;
-
-    const size_t start = input.offsetOf(next);
-    const size_t length = input[next].size();
-    splicer.run(input[next], hay.substr(start, length), from + hit - start, onHit);
-    output.append(splicer.result());
-    changed = true;
-    ++next;
-    if (onLine) onLine();
   }
   return changed;
 }

@@ -20,7 +20,7 @@ inline constexpr int MaxReplacementsPerLine = kMaxReplacementsPerLine;
 
 struct LineSearch {
   std::string searchText;
-  int32_t searchLength = 0;  // the length of searchText, kept with it
+  int32_t searchLength = 0;     // the length of searchText, kept with it
   std::string upperSearchText;  // formed by ReplaceInLines for each file
   std::string replacementText;  // empty in the remove mode
   bool caseSensitive = false;

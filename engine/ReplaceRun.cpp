@@ -163,8 +163,8 @@ RunEnd ReplaceRun(RunHost& host) {
                                options.CaseSensitive);
 
   FileList files;
-  const int32_t count = BuildFileList(files, options.WorkDir, options.Extensions,
-                                      options.Subdirs, host.listingNotice());
+  const int32_t count = BuildFileList(files, options.WorkDir, options.Extensions, options.Subdirs,
+                                      host.listingNotice());
   host.showFileCount(count);
   host.setProgressPosition(0);
   host.setProgressMaximum(count);

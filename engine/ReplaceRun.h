@@ -15,9 +15,9 @@ inline constexpr const char* kOverwriteText =
     "volbu. Pro tentokrát byla operace zrušena.";
 
 enum class RunEnd {
-  NotStarted,          // the busy flag was already set
-  Completed,           // every listed file was processed
-  TargetDirFailed,     // ended early after "Nemohu vytvořit cílový adresář."
+  NotStarted,       // the busy flag was already set
+  Completed,        // every listed file was processed
+  TargetDirFailed,  // ended early after "Nemohu vytvořit cílový adresář."
 };
 
 // Performs one run with host. File errors end it with quorvel::Error; the busy flag

@@ -145,15 +145,15 @@ TEST(LooksLikeTextTest, NulBytesDecideByHowMuchTheyCutOff) {
     bool text;
   };
   const std::vector<Case> cases = {
-      {"", true},                          // D = 0
-      {Bytes("\0", 1), true},              // D = -1
-      {Bytes("\0\0", 2), false},           // D = -2
+      {"", true},                            // D = 0
+      {Bytes("\0", 1), true},                // D = -1
+      {Bytes("\0\0", 2), false},             // D = -2
       {Bytes("ab\0cdefgh\r\n", 11), false},  // NUL early on
-      {Bytes("abc\r\n\0", 6), true},       // a single NUL right after a line end
-      {Bytes("abc\n\0", 5), true},         // the lone LF grows by one
-      {Bytes("abc\n\0x", 6), true},        // D = -1: the LF grew by one
-      {Bytes("abc\r\n\0x", 7), false},     // D = -2
-      {"a\nb\rc", true},                   // no NUL: D >= 0
+      {Bytes("abc\r\n\0", 6), true},         // a single NUL right after a line end
+      {Bytes("abc\n\0", 5), true},           // the lone LF grows by one
+      {Bytes("abc\n\0x", 6), true},          // D = -1: the LF grew by one
+      {Bytes("abc\r\n\0x", 7), false},       // D = -2
+      {"a\nb\rc", true},                     // no NUL: D >= 0
   };
   TempDir dir;
   for (const Case& c : cases) {

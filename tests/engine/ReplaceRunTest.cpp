@@ -1,10 +1,10 @@
 #include "engine/ReplaceRun.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -108,10 +108,23 @@ TEST(TargetPathsTest, RepeatTheSourcePlaceBelowTheWorkingDirectory) {
 TEST(ReplaceRunTest, EmptyListShowsZerosAndNothingElse) {
   Sandbox s;
   EXPECT_EQ(s.run(), RunEnd::Completed);
-  const std::vector<std::string> expected = {
-      "busy on", "confirm", "targetdir " + s.out, "workdir " + s.work, "save",
-      std::string("listing begin ") + kListingText, "listing end", "count 0", "position 0",
-      "maximum 0", "lines 0", "pump", "hits 0", "pump", "changed 0", "pump", "busy off"};
+  const std::vector<std::string> expected = {"busy on",
+                                             "confirm",
+                                             "targetdir " + s.out,
+                                             "workdir " + s.work,
+                                             "save",
+                                             std::string("listing begin ") + kListingText,
+                                             "listing end",
+                                             "count 0",
+                                             "position 0",
+                                             "maximum 0",
+                                             "lines 0",
+                                             "pump",
+                                             "hits 0",
+                                             "pump",
+                                             "changed 0",
+                                             "pump",
+                                             "busy off"};
   EXPECT_EQ(s.host.log, expected);
   EXPECT_FALSE(Exists(s.out));
 }
@@ -130,13 +143,13 @@ TEST(ReplaceRunTest, OneChangedFileShowsEachStepAndPumpsAfterIt) {
   Sandbox s;
   const std::string path = s.source("f.txt", "x");
   EXPECT_EQ(s.run(), RunEnd::Completed);
-  const std::vector<std::string> tail = {"file " + path, "pump",  "hits 1",     "pump",
-                                         "lines 1",      "pump",  "changed 1",  "pump",
-                                         "position 1",   "pump",  "busy off"};
+  const std::vector<std::string> tail = {"file " + path, "pump", "hits 1",    "pump",
+                                         "lines 1",      "pump", "changed 1", "pump",
+                                         "position 1",   "pump", "busy off"};
   ASSERT_GE(s.host.log.size(), tail.size());
-  EXPECT_EQ(std::vector<std::string>(s.host.log.end() - std::ptrdiff_t(tail.size()),
-                                     s.host.log.end()),
-            tail);
+  EXPECT_EQ(
+      std::vector<std::string>(s.host.log.end() - std::ptrdiff_t(tail.size()), s.host.log.end()),
+      tail);
   EXPECT_EQ(s.host.fileCount, 1);
   EXPECT_EQ(s.host.maximum, 1);
   EXPECT_EQ(ReadFile(s.target("f.txt")), "y\r\n");
@@ -198,9 +211,9 @@ TEST(ReplaceRunTest, TextFileTable) {
     for (bool targetExists : Values(row.targetExists)) {
       for (bool changed : Values(row.changed)) {
         for (bool copyAllowed : Values(row.copyAllowed)) {
-          SCOPED_TRACE("row " + std::to_string(r + 1) + " exists " +
-                       std::to_string(targetExists) + " changed " + std::to_string(changed) +
-                       " copy " + std::to_string(copyAllowed));
+          SCOPED_TRACE("row " + std::to_string(r + 1) + " exists " + std::to_string(targetExists) +
+                       " changed " + std::to_string(changed) + " copy " +
+                       std::to_string(copyAllowed));
           Sandbox s;
           s.host.options.OverFiles = row.overFiles;
           s.host.options.CopyUnchanged = copyAllowed;
@@ -231,9 +244,9 @@ TEST(ReplaceRunTest, TextFileTable) {
               }
               break;
           }
-          const std::vector<std::string> messages =
-              row.action == Action::Message ? std::vector<std::string>{kOverwriteText}
-                                            : std::vector<std::string>{};
+          const std::vector<std::string> messages = row.action == Action::Message
+                                                        ? std::vector<std::string>{kOverwriteText}
+                                                        : std::vector<std::string>{};
           EXPECT_EQ(s.host.messages, messages);
           EXPECT_EQ(Names(s.out), std::vector<std::string>{"sub"});
         }
@@ -255,8 +268,7 @@ TEST(ReplaceRunTest, FilesThatDoNotLookLikeText) {
   const std::vector<Case> cases = {
       {"copied byte for byte", true, false, false, false, kBinary, false},
       {"an existing target shows the message", true, false, true, false, "old", true},
-      {"an existing target is overwritten with OverFiles", true, true, true, false, kBinary,
-       false},
+      {"an existing target is overwritten with OverFiles", true, true, true, false, kBinary, false},
       {"nothing without CopyUnchanged", false, true, false, false, "", false},
       {"the unsafe mode treats it as text", false, true, false, true, "bin\r\n", false},
   };
