@@ -14,7 +14,9 @@ inline constexpr size_t kProfileReadLimit = 2047;
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view defaultValue);
 
-// False when the write is refused: a read-only file, a missing directory, a full disk.
+// False when the write is refused: a read-only file, a missing directory, a full disk,
+// or a section, key or value that would add lines of its own (a line break, a key with
+// "=" or a section name with "]").
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
 

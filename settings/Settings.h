@@ -2,6 +2,7 @@
 // Access to the settings file, one value at a time, through a shared settings object
 // that lives only while a value is read or written. Nothing is cached.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
