@@ -45,6 +45,7 @@ inline constexpr const char* kWarningCaption = "Warning";
 inline constexpr int kAnswerMaxLength = 255;
 // How much work may pass between two rounds of window events during a run.
 inline constexpr int kPumpIntervalMs = 15;
+inline constexpr int kPumpCallsPerClockRead = 32;
 
 // The maker's web page, opened by a click on the logo.
 QUrl MakerPageUrl();
@@ -181,6 +182,7 @@ class TMainForm : public QWidget,
   int32_t counters_[3] = {0, 0, 0};
   bool counterDirty_[3] = {false, false, false};
   QElapsedTimer pumpClock_;
+  int pumpCalls_ = 0;
 
   LinkLabel* LogoImage;
   QLabel* NameLabel;
