@@ -23,8 +23,7 @@ GlowColours GlowColoursFor(GlowSet set, GlowState state) {
     return {QColor(0x9BB9E0), QColor(0xC8DBEE), QColor(0xC9DDF6), QColor(0xC0D4ED),
             QColor(0xD0E1F7)};
   }
-  return {QColor(0xB2BCC0), QColor(0xD6DEDF), QColor(0xDBE2E4), QColor(0xCED5D7),
-          QColor(0xE0E5E7)};
+  return {QColor(0xB2BCC0), QColor(0xD6DEDF), QColor(0xDBE2E4), QColor(0xCED5D7), QColor(0xE0E5E7)};
 }
 
 GlowState GlowStateFor(bool pressed, bool hovered) {

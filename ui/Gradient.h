@@ -17,8 +17,7 @@ struct ColourBand {
 
 // Splits a run of length pixels into steps bands, the first in from and the last in
 // to; a run shorter than steps gets one band per pixel.
-std::vector<ColourBand> GradientBands(int length, int steps, const QColor& from,
-                                      const QColor& to);
+std::vector<ColourBand> GradientBands(int length, int steps, const QColor& from, const QColor& to);
 
 // The header strips use one step per four pixels, and never fewer than 16.
 int HeaderGradientSteps(int width);

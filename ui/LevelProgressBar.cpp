@@ -98,10 +98,10 @@ void LevelProgressBar::paintEvent(QPaintEvent*) {
     const int upper = segment.height() / 2;
     FillVerticalGradient(painter, QRect(segment.left(), segment.top(), segment.width(), upper),
                          kSegmentShadeSteps, colours.second, colours.first);
-    FillVerticalGradient(painter,
-                         QRect(segment.left(), segment.top() + upper, segment.width(),
-                               segment.height() - upper),
-                         kSegmentShadeSteps, colours.first, colours.second);
+    FillVerticalGradient(
+        painter,
+        QRect(segment.left(), segment.top() + upper, segment.width(), segment.height() - upper),
+        kSegmentShadeSteps, colours.first, colours.second);
   }
 
   painter.setPen(palette().color(QPalette::WindowText));

@@ -17,6 +17,7 @@
 #include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "ui/About.h"
+#include "ui/CodePageValidator.h"
 #include "ui/Dialogs.h"
 #include "ui/DirectoryEdit.h"
 #include "ui/FlatEdit.h"
@@ -153,8 +154,7 @@ TMainForm::TMainForm(Dialogs* dialogs)
   buildFilesPanel();
   buildResultsPanel();
 
-  CloseButton =
-      AddButton(this, "CloseButton", "Zavřít", GlowSet::Window, QRect(624, 360, 137, 25));
+  CloseButton = AddButton(this, "CloseButton", "Zavřít", GlowSet::Window, QRect(624, 360, 137, 25));
   AboutButton =
       AddButton(this, "AboutButton", "O programu", GlowSet::Window, QRect(389, 360, 153, 25));
   connect(CloseButton, &GlowButton::clicked, this, &TMainForm::CloseButtonClick);
@@ -178,6 +178,7 @@ TMainForm::TMainForm(Dialogs* dialogs)
       {"CaseSensitive", CaseCheck},
   };
 
+  for (FlatEdit* edit : {SearchEdit, ReplaceEdit}) edit->setValidator(new CodePageValidator(edit));
   setHints();
   chainTabOrder();
   SearchEdit->setFocus();
@@ -190,12 +191,11 @@ void TMainForm::buildTextPanel() {
   TextHeader->setObjectName(QStringLiteral("TextHeader"));
   TextHeader->setGeometry(-1, 0, 369, 17);
   SearchLabel = AddLabel(TextPanel, "SearchLabel", "Hledaný text :", QRect(35, 27, 69, 13));
-  ReplaceLabel =
-      AddLabel(TextPanel, "ReplaceLabel", "Nahradit textem  :", QRect(16, 47, 88, 13));
-  SearchEdit = AddEdit<FlatEdit>(TextPanel, "SearchEdit", QRect(112, 24, 249, 18),
-                                 EditBorder::Soft);
-  ReplaceEdit = AddEdit<FlatEdit>(TextPanel, "ReplaceEdit", QRect(112, 44, 249, 18),
-                                  EditBorder::Soft);
+  ReplaceLabel = AddLabel(TextPanel, "ReplaceLabel", "Nahradit textem  :", QRect(16, 47, 88, 13));
+  SearchEdit =
+      AddEdit<FlatEdit>(TextPanel, "SearchEdit", QRect(112, 24, 249, 18), EditBorder::Soft);
+  ReplaceEdit =
+      AddEdit<FlatEdit>(TextPanel, "ReplaceEdit", QRect(112, 44, 249, 18), EditBorder::Soft);
   RemoveCheck = AddCheck(TextPanel, "RemoveCheck", "odstranit text", QRect(112, 64, 97, 17));
   CaseCheck = AddCheck(TextPanel, "CaseCheck", "rozlišovat malá/velká", QRect(232, 64, 129, 17));
 }
@@ -204,35 +204,31 @@ void TMainForm::buildFilesPanel() {
   FilesHeader = new HeaderStrip(Text(" Soubory ke zpracování"), FilesPanel);
   FilesHeader->setObjectName(QStringLiteral("FilesHeader"));
   FilesHeader->setGeometry(-1, 0, 369, 17);
-  WorkDirLabel =
-      AddLabel(FilesPanel, "WorkDirLabel", "Zpracovat adresář :", QRect(8, 24, 96, 13));
-  WorkDirEdit = AddEdit<DirectoryEdit>(FilesPanel, "WorkDirEdit", QRect(8, 40, 353, 18),
-                                       dialogs_);
-  SubdirectoriesCheck = AddCheck(FilesPanel, "SubdirectoriesCheck", "včetně podadresářů",
-                                 QRect(8, 64, 137, 17));
-  ExtensionsLabel = AddLabel(FilesPanel, "ExtensionsLabel", "Jen soubory s příponou :",
-                             QRect(8, 91, 119, 13));
-  ExtensionsEdit = AddEdit<FlatEdit>(FilesPanel, "ExtensionsEdit", QRect(136, 88, 225, 19),
-                                     EditBorder::Plain);
+  WorkDirLabel = AddLabel(FilesPanel, "WorkDirLabel", "Zpracovat adresář :", QRect(8, 24, 96, 13));
+  WorkDirEdit = AddEdit<DirectoryEdit>(FilesPanel, "WorkDirEdit", QRect(8, 40, 353, 18), dialogs_);
+  SubdirectoriesCheck =
+      AddCheck(FilesPanel, "SubdirectoriesCheck", "včetně podadresářů", QRect(8, 64, 137, 17));
+  ExtensionsLabel =
+      AddLabel(FilesPanel, "ExtensionsLabel", "Jen soubory s příponou :", QRect(8, 91, 119, 13));
+  ExtensionsEdit =
+      AddEdit<FlatEdit>(FilesPanel, "ExtensionsEdit", QRect(136, 88, 225, 19), EditBorder::Plain);
 
   // A CSV mode the program does not have: never shown, the three value controls only
   // carry their settings keys through loading and saving.
-  CSVLabel = AddLabel(FilesPanel, "CSVLabel", "Pokud se jedná o soubory typu CSV :",
-                      QRect(8, 116, 178, 13));
+  CSVLabel = AddLabel(FilesPanel, "CSVLabel",
+                      "Pokud se jedná o soubory typu CSV :", QRect(8, 116, 178, 13));
   QFont underlined = CSVLabel->font();
   underlined.setUnderline(true);
   CSVLabel->setFont(underlined);
   ColumnLabel = AddLabel(FilesPanel, "ColumnLabel", "Číslo sloupce :", QRect(16, 138, 68, 13));
-  ColumnEdit = AddEdit<FlatEdit>(FilesPanel, "ColumnEdit", QRect(88, 136, 57, 19),
-                                 EditBorder::Plain);
-  DelimiterLabel =
-      AddLabel(FilesPanel, "DelimiterLabel", "Oddělovač :", QRect(26, 158, 58, 13));
-  DelimiterEdit = AddEdit<FlatEdit>(FilesPanel, "DelimiterEdit", QRect(88, 156, 57, 19),
-                                    EditBorder::Plain);
+  ColumnEdit =
+      AddEdit<FlatEdit>(FilesPanel, "ColumnEdit", QRect(88, 136, 57, 19), EditBorder::Plain);
+  DelimiterLabel = AddLabel(FilesPanel, "DelimiterLabel", "Oddělovač :", QRect(26, 158, 58, 13));
+  DelimiterEdit =
+      AddEdit<FlatEdit>(FilesPanel, "DelimiterEdit", QRect(88, 156, 57, 19), EditBorder::Plain);
   SYLKCheck = AddCheck(FilesPanel, "SYLKCheck", "text v uvozovkách", QRect(160, 156, 113, 17));
-  for (QWidget* hidden : std::initializer_list<QWidget*>{CSVLabel, ColumnLabel, ColumnEdit,
-                                                          DelimiterLabel, DelimiterEdit,
-                                                          SYLKCheck}) {
+  for (QWidget* hidden : std::initializer_list<QWidget*>{
+           CSVLabel, ColumnLabel, ColumnEdit, DelimiterLabel, DelimiterEdit, SYLKCheck}) {
     hidden->hide();
   }
 }
@@ -242,25 +238,22 @@ void TMainForm::buildResultsPanel() {
   ResultHeader = new HeaderStrip(Text(" Náhledy a výsledky"), panel);
   ResultHeader->setObjectName(QStringLiteral("ResultHeader"));
   ResultHeader->setGeometry(2, 0, 369, 17);
-  FilesCountLabel = AddLabel(panel, "FilesCountLabel", "Bude se zpracovávat souborů :",
-                             QRect(8, 24, 150, 13));
+  FilesCountLabel =
+      AddLabel(panel, "FilesCountLabel", "Bude se zpracovávat souborů :", QRect(8, 24, 150, 13));
   FilesCountValue = new LinkLabel(panel);
   FilesCountValue->setObjectName(QStringLiteral("FilesCountValue"));
   FilesCountValue->setGeometry(168, 24, 122, 13);
   FilesCountValue->setTextFormat(Qt::PlainText);
   FilesCountValue->setCaption(Text(kRecountPrompt));
   RecalcButton = AddButton(panel, "RecalcButton", "??", GlowSet::Panel, QRect(333, 24, 28, 25));
-  TargetDirLabel = AddLabel(panel, "TargetDirLabel", "Upravené soubory ukládat do adresáře :",
-                            QRect(8, 56, 195, 13));
-  TargetDirEdit =
-      AddEdit<DirectoryEdit>(panel, "TargetDirEdit", QRect(8, 72, 353, 18), dialogs_);
+  TargetDirLabel = AddLabel(panel, "TargetDirLabel",
+                            "Upravené soubory ukládat do adresáře :", QRect(8, 56, 195, 13));
+  TargetDirEdit = AddEdit<DirectoryEdit>(panel, "TargetDirEdit", QRect(8, 72, 353, 18), dialogs_);
   OverwriteFilesCheck = AddCheck(panel, "OverwriteFilesCheck", "přepisovat existující soubory",
                                  QRect(8, 96, 217, 17));
-  OverwriteSourceCheck =
-      AddCheck(panel, "OverwriteSourceCheck", "zapisovat přímo do zdrojového adresáře",
-               QRect(8, 112, 217, 17));
-  CopyCheck =
-      AddCheck(panel, "CopyCheck", "kopírovat nezměněné soubory", QRect(8, 128, 217, 17));
+  OverwriteSourceCheck = AddCheck(panel, "OverwriteSourceCheck",
+                                  "zapisovat přímo do zdrojového adresáře", QRect(8, 112, 217, 17));
+  CopyCheck = AddCheck(panel, "CopyCheck", "kopírovat nezměněné soubory", QRect(8, 128, 217, 17));
   IgnoreReadOnlyCheck = AddCheck(panel, "IgnoreReadOnlyCheck",
                                  "ignorovat ReadOnly příznak u souborů", QRect(8, 152, 217, 17));
   NoSafetyCheck =
@@ -269,8 +262,7 @@ void TMainForm::buildResultsPanel() {
   SaveAsButton =
       AddButton(panel, "SaveAsButton", "Uložit konfiguraci pro spouštění příkazovou řádkou",
                 GlowSet::Panel, QRect(13, 192, 340, 25));
-  ProgressLabel =
-      AddLabel(panel, "ProgressLabel", "Postup zpracování :", QRect(8, 232, 95, 13));
+  ProgressLabel = AddLabel(panel, "ProgressLabel", "Postup zpracování :", QRect(8, 232, 95, 13));
   ProgressFileValue = AddLabel(panel, "ProgressFileValue", "", QRect(112, 232, 249, 13));
   // Right-aligned and clipped at the left edge: a long path keeps its file name.
   ProgressFileValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -355,12 +347,13 @@ void TMainForm::chainTabOrder() {
   // The panels in turn, each in its own order, then the two window buttons; Qt passes
   // over the hidden CSV controls by itself.
   QWidget* const order[] = {
-      SearchEdit,          ReplaceEdit,       RemoveCheck,     CaseCheck,
-      WorkDirEdit,         SubdirectoriesCheck, ExtensionsEdit, ColumnEdit,
-      DelimiterEdit,       SYLKCheck,         RecalcButton,    TargetDirEdit,
-      OverwriteFilesCheck, OverwriteSourceCheck, CopyCheck,    IgnoreReadOnlyCheck,
-      NoSafetyCheck,       SaveAsButton,      ActionButton,    CloseButton,
-      AboutButton,
+      SearchEdit,          ReplaceEdit,          RemoveCheck,
+      CaseCheck,           WorkDirEdit,          SubdirectoriesCheck,
+      ExtensionsEdit,      ColumnEdit,           DelimiterEdit,
+      SYLKCheck,           RecalcButton,         TargetDirEdit,
+      OverwriteFilesCheck, OverwriteSourceCheck, CopyCheck,
+      IgnoreReadOnlyCheck, NoSafetyCheck,        SaveAsButton,
+      ActionButton,        CloseButton,          AboutButton,
   };
   for (size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -381,8 +374,7 @@ void TMainForm::guarded(Action&& action) {
 void TMainForm::showError(const std::exception& error) {
   flushRunDisplays();
   dialogs_.showMessage(Text(kApplicationTitle),
-                       QString::fromStdString(MessageForDisplay(error.what())),
-                       MessageIcon::Error);
+                       QString::fromStdString(MessageForDisplay(error.what())), MessageIcon::Error);
 }
 
 void TMainForm::ActionButtonClick() {
@@ -541,8 +533,7 @@ void TMainForm::showInformation(const std::string& text) {
 }
 
 void TMainForm::showWarning(const std::string& text) {
-  dialogs_.showMessage(Text(kWarningCaption), QString::fromStdString(text),
-                       MessageIcon::Warning);
+  dialogs_.showMessage(Text(kWarningCaption), QString::fromStdString(text), MessageIcon::Warning);
 }
 
 std::string TMainForm::askLine(const std::string& title, const std::string& prompt) {

@@ -25,6 +25,7 @@
 #include "ScriptedDialogs.h"
 #include "files/FileList.h"
 #include "files/PathText.h"
+#include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "settings/Options.h"
 #include "settings/SafetyCheck.h"
@@ -180,24 +181,41 @@ TEST_F(MainFormTest, EveryControlHasItsPlaceTextAndVisibility) {
       {"DelimiterEdit", "FilesPanel", {88, 156, 57, 19}, "", false},
       {"SYLKCheck", "FilesPanel", {160, 156, 113, 17}, "text v uvozovkách", false},
       {"ResultHeader", "ResultsPanel", {2, 0, 369, 17}, " Náhledy a výsledky", true},
-      {"FilesCountLabel", "ResultsPanel", {8, 24, 150, 13}, "Bude se zpracovávat souborů :",
-       true},
+      {"FilesCountLabel", "ResultsPanel", {8, 24, 150, 13}, "Bude se zpracovávat souborů :", true},
       {"FilesCountValue", "ResultsPanel", {168, 24, -1, 13}, "klikněte pro přepočet", true},
       {"RecalcButton", "ResultsPanel", {333, 24, 28, 25}, "??", true},
-      {"TargetDirLabel", "ResultsPanel", {8, 56, 195, 13},
-       "Upravené soubory ukládat do adresáře :", true},
-      {"TargetDirEdit", "ResultsPanel", {8, 72, 353, 18}, "", true},
-      {"OverwriteFilesCheck", "ResultsPanel", {8, 96, 217, 17}, "přepisovat existující soubory",
+      {"TargetDirLabel",
+       "ResultsPanel",
+       {8, 56, 195, 13},
+       "Upravené soubory ukládat do adresáře :",
        true},
-      {"OverwriteSourceCheck", "ResultsPanel", {8, 112, 217, 17},
-       "zapisovat přímo do zdrojového adresáře", true},
+      {"TargetDirEdit", "ResultsPanel", {8, 72, 353, 18}, "", true},
+      {"OverwriteFilesCheck",
+       "ResultsPanel",
+       {8, 96, 217, 17},
+       "přepisovat existující soubory",
+       true},
+      {"OverwriteSourceCheck",
+       "ResultsPanel",
+       {8, 112, 217, 17},
+       "zapisovat přímo do zdrojového adresáře",
+       true},
       {"CopyCheck", "ResultsPanel", {8, 128, 217, 17}, "kopírovat nezměněné soubory", true},
-      {"IgnoreReadOnlyCheck", "ResultsPanel", {8, 152, 217, 17},
-       "ignorovat ReadOnly příznak u souborů", true},
-      {"NoSafetyCheck", "ResultsPanel", {8, 168, 353, 17},
-       "umožnit přepis souborů, které nevypadají jako textové", true},
-      {"SaveAsButton", "ResultsPanel", {13, 192, 340, 25},
-       "Uložit konfiguraci pro spouštění příkazovou řádkou", true},
+      {"IgnoreReadOnlyCheck",
+       "ResultsPanel",
+       {8, 152, 217, 17},
+       "ignorovat ReadOnly příznak u souborů",
+       true},
+      {"NoSafetyCheck",
+       "ResultsPanel",
+       {8, 168, 353, 17},
+       "umožnit přepis souborů, které nevypadají jako textové",
+       true},
+      {"SaveAsButton",
+       "ResultsPanel",
+       {13, 192, 340, 25},
+       "Uložit konfiguraci pro spouštění příkazovou řádkou",
+       true},
       {"ProgressLabel", "ResultsPanel", {8, 232, 95, 13}, "Postup zpracování :", true},
       {"ProgressFileValue", "ResultsPanel", {112, 232, 249, 13}, "", true},
       {"ResultProgressBar", "ResultsPanel", {8, 248, 353, 18}, nullptr, true},
@@ -252,10 +270,10 @@ TEST_F(MainFormTest, TabVisitsThePanelsInOrderSkipsHiddenControlsAndStartsInSear
     widget = widget->nextInFocusChain();
   } while (widget != get("SearchEdit") && visited.size() < 100);
   const std::vector<QString> expected = {
-      "SearchEdit",          "ReplaceEdit",   "RemoveCheck",     "CaseCheck",
-      "WorkDirEdit",         "SubdirectoriesCheck", "ExtensionsEdit", "RecalcButton",
+      "SearchEdit",          "ReplaceEdit",         "RemoveCheck",          "CaseCheck",
+      "WorkDirEdit",         "SubdirectoriesCheck", "ExtensionsEdit",       "RecalcButton",
       "TargetDirEdit",       "OverwriteFilesCheck", "OverwriteSourceCheck", "CopyCheck",
-      "IgnoreReadOnlyCheck", "NoSafetyCheck", "SaveAsButton",    "ActionButton",
+      "IgnoreReadOnlyCheck", "NoSafetyCheck",       "SaveAsButton",         "ActionButton",
       "CloseButton",         "AboutButton",
   };
   EXPECT_EQ(visited, expected);
@@ -299,7 +317,8 @@ TEST_F(MainFormTest, HintsHaveTheirExactTextsAndTheApplicationWideSettings) {
        "Pokud zašrtnete toto pole, budou se přepisovat i soubory s příznakem \r\nReadOnly (příznak "
        "zůstane zachován). Soubory s příznaky \r\nSystémový a Skrytý se vždy ignorují."},
       {"NoSafetyCheck",
-       "Pokud zaškrtnete toto pole, program se bude snažit zpracovat všechny \r\nvybrané soubory, i "
+       "Pokud zaškrtnete toto pole, program se bude snažit zpracovat všechny \r\nvybrané soubory, "
+       "i "
        "když se mu to vždy nemusí povést - zejména u \r\nbinárních souborů. Zaškrtněte, jen když "
        "jste si jisti tím co chcete - \r\njinak může dojít ke ztrátě dat."},
       {"SaveAsButton",
@@ -350,6 +369,19 @@ TEST_F(MainFormTest, SearchTextsGoThroughTheCodePageAndDirectoriesStayUtf8) {
   EXPECT_EQ(form_->optionText("Replace"), "a\x98z");
 }
 
+TEST_F(MainFormTest, SearchFieldsRefuseCharactersTheCodePageLacks) {
+  if (platform::ActiveCodePage().isUtf8()) GTEST_SKIP() << "every character fits UTF-8";
+  // insert() is what typing and pasting go through, validation included.
+  QLineEdit* search = edit("SearchEdit");
+  search->insert("kůň");
+  search->insert("日");
+  search->insert(" a 日 b");
+  EXPECT_EQ(search->text(), "kůň");
+  // Directories are file-system text and take any character.
+  edit("WorkDirEdit")->insert("/日");
+  EXPECT_EQ(edit("WorkDirEdit")->text(), "/日");
+}
+
 struct SafetyCase {
   std::optional<QString> answer;
   bool staysOn;
@@ -358,12 +390,9 @@ struct SafetyCase {
 
 TEST_F(MainFormTest, SafetyConfirmationKeepsTheUnsafeModeOnlyForTheExactAnswer) {
   const SafetyCase cases[] = {
-      {"0D", true, kSafetyThanksText},
-      {"0d", false, kSafetyRestoredText},
-      {" 0D", false, kSafetyRestoredText},
-      {"0D ", false, kSafetyRestoredText},
-      {"0 D", false, kSafetyRestoredText},
-      {std::nullopt, false, kSafetyRestoredText},
+      {"0D", true, kSafetyThanksText},     {"0d", false, kSafetyRestoredText},
+      {" 0D", false, kSafetyRestoredText}, {"0D ", false, kSafetyRestoredText},
+      {"0 D", false, kSafetyRestoredText}, {std::nullopt, false, kSafetyRestoredText},
   };
   prepareRun("a", "b");
   for (const SafetyCase& c : cases) {
@@ -461,8 +490,8 @@ TEST_F(MainFormTest, RecountNormalisesTheWorkingDirectoryAndShowsTheCount) {
   EXPECT_EQ(edit("WorkDirEdit")->text(), Q(dir_ / "missing"));
   EXPECT_EQ(caption("FilesCountValue"), "0");
 
-  EXPECT_EQ(panels.texts, (std::vector<QString>{"Načítám seznam souborů...",
-                                                "Načítám seznam souborů..."}));
+  EXPECT_EQ(panels.texts,
+            (std::vector<QString>{"Načítám seznam souborů...", "Načítám seznam souborů..."}));
   EXPECT_FALSE(AnyPanelLeft());
 }
 

@@ -23,15 +23,26 @@ struct BarCase {
 
 TEST(LevelProgressBarTest, PercentageLevelAndColourFollowThePosition) {
   const BarCase cases[] = {
-      {0, 100, 0, 0, 0x00FF00},    {69, 100, 69, 0, 0x00FF00},  {70, 100, 70, 1, 0xFFFF00},
-      {89, 100, 89, 1, 0xFFFF00},  {90, 100, 90, 2, 0xFFA953},  {99, 100, 99, 2, 0xFFA953},
+      {0, 100, 0, 0, 0x00FF00},
+      {69, 100, 69, 0, 0x00FF00},
+      {70, 100, 70, 1, 0xFFFF00},
+      {89, 100, 89, 1, 0xFFFF00},
+      {90, 100, 90, 2, 0xFFA953},
+      {99, 100, 99, 2, 0xFFA953},
       {100, 100, 100, 3, 0xFF0000},
       // An empty range shows 0 %, whatever the position.
-      {0, 0, 0, 0, 0x00FF00},      {5, 0, 0, 0, 0x00FF00},
+      {0, 0, 0, 0, 0x00FF00},
+      {5, 0, 0, 0, 0x00FF00},
       // Halves go to the even neighbour; everything else to the nearest.
-      {1, 8, 12, 0, 0x00FF00},     {3, 8, 38, 0, 0x00FF00},     {1, 200, 0, 0, 0x00FF00},
-      {3, 200, 2, 0, 0x00FF00},    {179, 200, 90, 2, 0xFFA953}, {139, 200, 70, 1, 0xFFFF00},
-      {1, 3, 33, 0, 0x00FF00},     {2, 3, 67, 0, 0x00FF00},     {199, 200, 100, 3, 0xFF0000},
+      {1, 8, 12, 0, 0x00FF00},
+      {3, 8, 38, 0, 0x00FF00},
+      {1, 200, 0, 0, 0x00FF00},
+      {3, 200, 2, 0, 0x00FF00},
+      {179, 200, 90, 2, 0xFFA953},
+      {139, 200, 70, 1, 0xFFFF00},
+      {1, 3, 33, 0, 0x00FF00},
+      {2, 3, 67, 0, 0x00FF00},
+      {199, 200, 100, 3, 0xFF0000},
       // Large counts do not overflow on the way.
       {2147483647, 2147483647, 100, 3, 0xFF0000},
   };
@@ -124,7 +135,8 @@ TEST(GlowButtonTest, TheTwoColourSetsDifferOnlyInTheNormalState) {
            a.lowerTop == b.lowerTop && a.lowerBottom == b.lowerBottom;
   };
   for (GlowState state : {GlowState::Hover, GlowState::Pressed}) {
-    EXPECT_TRUE(same(GlowColoursFor(GlowSet::Panel, state), GlowColoursFor(GlowSet::Window, state)));
+    EXPECT_TRUE(
+        same(GlowColoursFor(GlowSet::Panel, state), GlowColoursFor(GlowSet::Window, state)));
   }
   EXPECT_EQ(GlowColoursFor(GlowSet::Panel, GlowState::Normal).border, QColor(0x9BB9E0));
   EXPECT_EQ(GlowColoursFor(GlowSet::Window, GlowState::Normal).border, QColor(0xB2BCC0));
