@@ -163,7 +163,7 @@ bool HasLineBreak(std::string_view text) {
 // value in it, are refused.
 bool WritableEntry(std::string_view section, std::string_view key, std::string_view value) {
   if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
-  if (section.find(']') != std::string_view::npos) return false;
+  if (section.find(']') != std::string_view::npos || TrimView(section) != section) return false;
   std::string_view trimmedKey = TrimView(key);
   if (trimmedKey.empty() || trimmedKey != key) return false;
   if (key.find('=') != std::string_view::npos) return false;
@@ -173,21 +173,58 @@ bool WritableEntry(std::string_view section, std::string_view key, std::string_v
 
 }  // namespace
 
+std::optional<std::string> FindProfileValue(std::string_view content, std::string_view section,
+                                            std::string_view key) {
+  Location where = Locate(content, section, key);
+  if (!where.keyFound) return std::nullopt;
+  return StripValue(content.substr(where.valueBegin, where.valueEnd - where.valueBegin));
+}
+
+std::optional<std::string> UpdateProfileContent(std::string_view content,
+                                                std::string_view section, std::string_view key,
+                                                std::string_view value) {
+  if (!WritableEntry(section, key, value)) return std::nullopt;
+  Location where = Locate(content, section, key);
+  std::string updated;
+  if (where.keyFound) {
+    std::string_view old = content.substr(where.valueBegin, where.valueEnd - where.valueBegin);
+    updated.reserve(content.size() - old.size() + value.size());
+    updated.append(content.substr(0, where.valueBegin));
+    updated.append(value);
+    updated.append(content.substr(where.valueEnd));
+    return updated;
+  }
+  std::string entry;
+  entry.reserve(key.size() + value.size() + section.size() + 8);
+  size_t at = content.size();
+  bool needsBreak = !content.empty() && content.back() != '\n';
+  if (where.sectionFound) {
+    at = where.insertAt;
+    needsBreak = where.insertNeedsBreak;
+  }
+  if (needsBreak) entry.append(kNewLine);
+  if (!where.sectionFound) {
+    entry.append("[").append(section).append("]").append(kNewLine);
+  }
+  entry.append(key).append("=").append(value).append(kNewLine);
+  updated.reserve(content.size() + entry.size());
+  updated.append(content.substr(0, at));
+  updated.append(entry);
+  updated.append(content.substr(at));
+  return updated;
+}
+
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view defaultValue) {
-  std::string fallback(defaultValue.substr(0, kProfileReadLimit));
   std::string content;
-  if (ReadWholeFile(path, content) != ReadResult::Ok) return fallback;
-  Location where = Locate(content, section, key);
-  if (!where.keyFound) return fallback;
-  return StripValue(
-      std::string_view(content).substr(where.valueBegin, where.valueEnd - where.valueBegin));
+  if (ReadWholeFile(path, content) == ReadResult::Ok) {
+    if (auto value = FindProfileValue(content, section, key)) return std::move(*value);
+  }
+  return std::string(defaultValue.substr(0, kProfileReadLimit));
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value) {
-  if (!WritableEntry(section, key, value)) return false;
-
   std::string content;
   std::optional<Attributes> attributes = GetAttributes(path);
   if (attributes) {
@@ -195,36 +232,11 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
     if (attributes->directory || attributes->system || attributes->readOnly) return false;
     if (ReadWholeFile(path, content) != ReadResult::Ok) return false;
   }
-
-  Location where = Locate(content, section, key);
-  std::string updated;
-  if (where.keyFound) {
-    std::string_view old(content.data() + where.valueBegin, where.valueEnd - where.valueBegin);
-    if (old == value) return true;
-    updated.reserve(content.size() - old.size() + value.size());
-    updated.append(content, 0, where.valueBegin);
-    updated.append(value);
-    updated.append(content, where.valueEnd);
-  } else {
-    std::string entry;
-    entry.reserve(key.size() + value.size() + section.size() + 8);
-    size_t at = content.size();
-    bool needsBreak = !content.empty() && content.back() != '\n';
-    if (where.sectionFound) {
-      at = where.insertAt;
-      needsBreak = where.insertNeedsBreak;
-    }
-    if (needsBreak) entry.append(kNewLine);
-    if (!where.sectionFound) {
-      entry.append("[").append(section).append("]").append(kNewLine);
-    }
-    entry.append(key).append("=").append(value).append(kNewLine);
-    updated.reserve(content.size() + entry.size());
-    updated.append(content, 0, at);
-    updated.append(entry);
-    updated.append(content, at);
-  }
-  return ReplaceFileContent(path, updated) == WriteResult::Ok;
+  std::optional<std::string> updated = UpdateProfileContent(content, section, key, value);
+  if (!updated) return false;
+  if (attributes && *updated == content) return true;
+  // A settings file may well be a hidden one such as ~/.job.ini.
+  return ReplaceFileContent(path, *updated, nullptr, HiddenTarget::Allow) == WriteResult::Ok;
 }
 
 void FlushProfile(const std::string&) {}

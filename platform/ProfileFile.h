@@ -4,6 +4,7 @@
 // bytes; a write changes only the bytes of its key (or appends it, the section, or the
 // file) and replaces the file by rename, so it is never left half written.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,14 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 // "=" or a section name with "]").
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
+
+// The same on a file's content in memory: the stripped value of a key, or nothing when
+// it is missing; the content after writing a key, or nothing when the write is refused.
+std::optional<std::string> FindProfileValue(std::string_view content, std::string_view section,
+                                            std::string_view key);
+std::optional<std::string> UpdateProfileContent(std::string_view content,
+                                                std::string_view section, std::string_view key,
+                                                std::string_view value);
 
 // Nothing is cached, so there is nothing to flush; kept for the shape of the calls.
 void FlushProfile(const std::string& path);

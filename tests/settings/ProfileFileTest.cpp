@@ -167,6 +167,14 @@ TEST(WriteProfileString, CreatesAMissingFile) {
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nSearch=x\r\n");
 }
 
+TEST(WriteProfileString, WritesAHiddenSettingsFile) {
+  TempDir dir;
+  std::string path = dir.write(".job.ini", "[GENERAL]\r\n");
+  ASSERT_TRUE(WriteProfileString(path, "GENERAL", "Search", "x"));
+  EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nSearch=x\r\n");
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{".job.ini"});
+}
+
 TEST(WriteProfileString, KeepsTheModeAndLeavesNoTemporaryFile) {
   TempDir dir;
   std::string path = dir.write("s.ini", "[GENERAL]\n");
@@ -193,6 +201,7 @@ TEST(WriteProfileString, RefusesWhatItMustNotWrite) {
   EXPECT_FALSE(WriteProfileString(plain, "GENERAL", "A", "x\r\n[DIALOGS]"));
   EXPECT_FALSE(WriteProfileString(plain, "GENERAL", "A\nB", "x"));
   EXPECT_FALSE(WriteProfileString(plain, "GEN]ERAL", "A", "x"));
+  EXPECT_FALSE(WriteProfileString(plain, " GENERAL", "A", "x")) << "could not be read back";
   EXPECT_FALSE(WriteProfileString(plain, "GENERAL", "A=B", "x"));
   EXPECT_FALSE(WriteProfileString(plain, "GENERAL", "", "x"));
 
