@@ -4,11 +4,12 @@
 
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "app/BatchHost.h"
+#include "app/CodePageCheck.h"
 #include "engine/ReplaceRun.h"
-#include "platform/CodePage.h"
 #include "platform/Console.h"
 #include "platform/Error.h"
 #include "settings/Options.h"
@@ -39,9 +40,12 @@ int main(int argc, char** argv) {
 
   quorvel::BatchHost host(std::cin, std::cerr, TerminalProgressColumns(),
                           quorvel::platform::IsTerminal(quorvel::platform::StandardStream::Input));
+  // An unknown QUORVEL_CODEPAGE is reported here, before anything is touched.
+  if (const std::optional<std::string> problem = quorvel::CodePageProblem()) {
+    host.showMessage(kApplicationTitle, *problem);
+    return kExitError;
+  }
   try {
-    // An unknown QUORVEL_CODEPAGE is reported here, before anything is touched.
-    quorvel::platform::ActiveCodePage();
     quorvel::OpenSettingsFile(argv[1]);
     quorvel::LoadOptions(host.options());
     quorvel::RunEnd end = quorvel::ReplaceRun(host);
@@ -51,7 +55,7 @@ int main(int argc, char** argv) {
     std::cout << host.resultLines() << std::flush;
     return end == quorvel::RunEnd::TargetDirFailed ? kExitTargetDirFailed : kExitCompleted;
   } catch (const std::exception& e) {
-    host.showMessage(kApplicationTitle, quorvel::MessageForDisplay(e.what()));
+    host.showMessage(kApplicationTitle, quorvel::MessageForDisplay(e));
     // How far the run got, as the window's counters would show it.
     if (host.fileCountShown()) std::cout << host.resultLines() << std::flush;
     return kExitError;

@@ -1,5 +1,7 @@
 #include "platform/Error.h"
 
+#include <new>
+
 namespace quorvel {
 
 std::string MessageForDisplay(const std::string& message) {
@@ -10,6 +12,11 @@ std::string MessageForDisplay(const std::string& message) {
     return message + ".";
   }
   return message;
+}
+
+std::string MessageForDisplay(const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return MessageForDisplay("Out of memory");
+  return MessageForDisplay(std::string(error.what()));
 }
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 // operations and settings writes. The message is shown as it stands (the top-level
 // handler adds a full stop where needed).
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -28,5 +29,9 @@ inline Error UnableToWrite(const std::string& path) {
 // The text the top-level handlers show: the message with a full stop added when its
 // last character sorts after ".".
 std::string MessageForDisplay(const std::string& message);
+// The same for whatever ended an operation: a quorvel::Error's message, and for a
+// failure of the standard library (memory exhausted by a huge file, say) a text the
+// user can act on instead of the library's name for it.
+std::string MessageForDisplay(const std::exception& error);
 
 }  // namespace quorvel

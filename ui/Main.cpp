@@ -374,7 +374,7 @@ void TMainForm::guarded(Action&& action) {
 void TMainForm::showError(const std::exception& error) {
   flushRunDisplays();
   dialogs_.showMessage(Text(kApplicationTitle),
-                       QString::fromStdString(MessageForDisplay(error.what())), MessageIcon::Error);
+                       QString::fromStdString(MessageForDisplay(error)), MessageIcon::Error);
 }
 
 void TMainForm::ActionButtonClick() {
@@ -410,7 +410,10 @@ void TMainForm::LogoImageClick() {
   QDesktopServices::openUrl(MakerPageUrl());
 }
 
-void TMainForm::AboutButtonClick() { ShowAboutDialog(this); }
+void TMainForm::AboutButtonClick() {
+  // The dialog reports a refused write of its position once it has closed.
+  guarded([this] { ShowAboutDialog(this); });
+}
 
 void TMainForm::CloseButtonClick() { close(); }
 

@@ -1,0 +1,86 @@
+#include "app/StartUp.h"
+
+#include <QApplication>
+#include <QString>
+#include <exception>
+#include <memory>
+
+#include "app/CodePageCheck.h"
+#include "app/SettingsChoice.h"
+#include "engine/ReplaceRun.h"
+#include "net/UsagePing.h"
+#include "settings/Options.h"
+#include "settings/Settings.h"
+#include "ui/Dialogs.h"
+#include "ui/HintSettings.h"
+#include "ui/JpegImage.h"
+#include "ui/Main.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr int kExitCodePageUnusable = 1;
+
+}  // namespace
+
+StartUp::StartUp(TMainForm& form, std::optional<std::string> argument)
+    : form_(form), argument_(std::move(argument)) {}
+
+void StartUp::FormCreate() {
+  ApplyHintSettings();
+  // A picture that does not decode leaves the logo's place empty.
+  form_.setLogo(DecodeJpegImage(LogoJpeg()));
+  ChooseSettingsFile(argument_);
+  form_.setCloseHandler([this] { FormClose(); });
+  // The answer, and whether there is one at all, makes no difference to the program.
+  try {
+    SendUsagePing();
+  } catch (...) {
+  }
+}
+
+bool StartUp::FormShow() {
+  try {
+    if (!NoIniMode()) ReadFormPos(kDialogsSection, "TMainForm", form_);
+    LoadOptions(form_);
+    if (!batchMode()) return false;
+    // The run of the action button, except that its failure must reach this point:
+    // a batch job that failed is not closed but left open for the user.
+    ReplaceRun(form_);
+    form_.flushRunDisplays();
+  } catch (const std::exception& error) {
+    form_.showError(error);
+    return false;
+  }
+  // A refused close has shown its error already.
+  return form_.close();
+}
+
+void StartUp::FormClose() {
+  if (!NoIniMode()) WriteFormPos(kDialogsSection, "TMainForm", form_);
+  form_.saveOptions();
+}
+
+int RunProgram(const std::optional<std::string>& argument, Dialogs* dialogs) {
+  std::unique_ptr<Dialogs> desktop;
+  if (!dialogs) {
+    desktop = std::make_unique<QtDialogs>(nullptr);
+    dialogs = desktop.get();
+  }
+  // Every text of the window goes through the code page; without one nothing works.
+  if (const std::optional<std::string> problem = CodePageProblem()) {
+    dialogs->showMessage(QString::fromUtf8(kApplicationTitle), QString::fromStdString(*problem),
+                         MessageIcon::Error);
+    return kExitCodePageUnusable;
+  }
+
+  TMainForm form(dialogs);
+  StartUp startUp(form, argument);
+  startUp.FormCreate();
+  if (startUp.FormShow()) return 0;
+  form.show();
+  return QApplication::exec();
+}
+
+}  // namespace quorvel
