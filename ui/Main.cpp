@@ -373,8 +373,8 @@ void TMainForm::guarded(Action&& action) {
 
 void TMainForm::showError(const std::exception& error) {
   flushRunDisplays();
-  dialogs_.showMessage(Text(kApplicationTitle),
-                       QString::fromStdString(MessageForDisplay(error)), MessageIcon::Error);
+  dialogs_.showMessage(Text(kApplicationTitle), QString::fromStdString(MessageForDisplay(error)),
+                       MessageIcon::Error);
 }
 
 void TMainForm::ActionButtonClick() {
