@@ -20,7 +20,7 @@ class LinkLabel;
 
 inline constexpr const char* kAboutCaption = "O programu";
 inline constexpr const char* kVersionPrefix = "číslo verze programu (build) : ";
-inline constexpr const char* kContactAddress = "info@quorvel.example";
+inline constexpr const char* kContactAddress = "info@qv.example";
 // Where the dialog opens when there is no settings file to remember its place.
 inline constexpr int kAboutNoIniLeft = 244;
 inline constexpr int kAboutNoIniTop = 155;

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTest>
 #include <QTextBlock>
@@ -112,7 +113,7 @@ TEST_F(AboutTest, WindowAndEveryControlHaveTheirPlaceTextAndLook) {
       {"LicenceMemo", {8, 128, 497, 305}, nullptr, 11, false, 0},
       {"AboutLabel", {8, 448, 497, 91}, nullptr, 11, false, 0},
       {"EmailLabel", {112, 562, -1, -1}, "kontaktní emailová adresa :", 11, false, 0},
-      {"EmailValue", {256, 560, -1, -1}, "info@quorvel.example", 13, true, 0xFF0000},
+      {"EmailValue", {256, 560, -1, -1}, "info@qv.example", 13, true, 0xFF0000},
       {"CloseButton", {373, 556, 137, 25}, "Zavřít", 11, true, 0},
   };
   for (const Control& control : controls) {
@@ -145,6 +146,21 @@ TEST_F(AboutTest, WindowAndEveryControlHaveTheirPlaceTextAndLook) {
   }
   EXPECT_TRUE(get<QLabel>(dialog, "InfoLabel")->wordWrap());
   EXPECT_TRUE(get<QLabel>(dialog, "AboutLabel")->wordWrap());
+}
+
+// The wrapped texts stay inside their labels, and the address ends before the button,
+// so that all of it can be read and clicked.
+TEST_F(AboutTest, TextsFitTheirPlaces) {
+  TAboutForm dialog;
+  for (const char* name : {"InfoLabel", "AboutLabel"}) {
+    auto* label = get<QLabel>(dialog, name);
+    const QRect needed = QFontMetrics(label->font())
+                             .boundingRect(QRect(0, 0, label->width(), 10000),
+                                           Qt::TextWordWrap | Qt::AlignHCenter, label->text());
+    EXPECT_LE(needed.height(), label->height()) << name;
+  }
+  EXPECT_LE(get(dialog, "EmailValue")->geometry().right(), get(dialog, "CloseButton")->x());
+  EXPECT_LE(get(dialog, "EmailLabel")->geometry().right(), get(dialog, "EmailValue")->x());
 }
 
 TEST_F(AboutTest, VersionLineCarriesTheBuildsVersion) {
@@ -266,7 +282,7 @@ TEST_F(AboutTest, TheAddressOpensANewMailMessage) {
   QTest::mouseClick(get(dialog, "EmailValue"), Qt::LeftButton, {}, QPoint(5, 5));
   QDesktopServices::unsetUrlHandler("mailto");
   ASSERT_EQ(catcher.urls.size(), 1u);
-  EXPECT_EQ(catcher.urls[0], QUrl("mailto:info@quorvel.example"));
+  EXPECT_EQ(catcher.urls[0], QUrl("mailto:info@qv.example"));
 }
 
 // The dialog still closes, so a locked settings file never traps the user in it; the
