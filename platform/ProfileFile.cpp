@@ -147,12 +147,12 @@ Location Locate(std::string_view content, std::string_view section, std::string_
   return where;
 }
 
-std::string StripValue(std::string_view value) {
+std::string StripValue(std::string_view value, size_t limit) {
   if (value.size() >= 2 && value.front() == value.back() &&
       (value.front() == '"' || value.front() == '\'')) {
     value = value.substr(1, value.size() - 2);
   }
-  return std::string(value.substr(0, kProfileReadLimit));
+  return std::string(value.substr(0, limit));
 }
 
 bool HasLineBreak(std::string_view text) {
@@ -174,10 +174,10 @@ bool WritableEntry(std::string_view section, std::string_view key, std::string_v
 }  // namespace
 
 std::optional<std::string> FindProfileValue(std::string_view content, std::string_view section,
-                                            std::string_view key) {
+                                            std::string_view key, size_t limit) {
   Location where = Locate(content, section, key);
   if (!where.keyFound) return std::nullopt;
-  return StripValue(content.substr(where.valueBegin, where.valueEnd - where.valueBegin));
+  return StripValue(content.substr(where.valueBegin, where.valueEnd - where.valueBegin), limit);
 }
 
 std::optional<std::string> UpdateProfileContent(std::string_view content,
@@ -215,12 +215,12 @@ std::optional<std::string> UpdateProfileContent(std::string_view content,
 }
 
 std::string ReadProfileString(const std::string& path, std::string_view section,
-                              std::string_view key, std::string_view defaultValue) {
+                              std::string_view key, std::string_view defaultValue, size_t limit) {
   std::string content;
   if (ReadWholeFile(path, content) == ReadResult::Ok) {
-    if (auto value = FindProfileValue(content, section, key)) return std::move(*value);
+    if (auto value = FindProfileValue(content, section, key, limit)) return std::move(*value);
   }
-  return std::string(defaultValue.substr(0, kProfileReadLimit));
+  return std::string(defaultValue.substr(0, limit));
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,

@@ -12,8 +12,10 @@ namespace quorvel::platform {
 
 inline constexpr size_t kProfileReadLimit = 2047;
 
+// limit lifts the 2047-byte cut for values that must not be cut at all (paths).
 std::string ReadProfileString(const std::string& path, std::string_view section,
-                              std::string_view key, std::string_view defaultValue);
+                              std::string_view key, std::string_view defaultValue,
+                              size_t limit = kProfileReadLimit);
 
 // False when the write is refused: a read-only file, a missing directory, a full disk,
 // or a section, key or value that would add lines of its own (a line break, a key with
@@ -24,7 +26,8 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 // The same on a file's content in memory: the stripped value of a key, or nothing when
 // it is missing; the content after writing a key, or nothing when the write is refused.
 std::optional<std::string> FindProfileValue(std::string_view content, std::string_view section,
-                                            std::string_view key);
+                                            std::string_view key,
+                                            size_t limit = kProfileReadLimit);
 std::optional<std::string> UpdateProfileContent(std::string_view content,
                                                 std::string_view section, std::string_view key,
                                                 std::string_view value);

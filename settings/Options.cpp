@@ -27,8 +27,7 @@ class BusyWhileLoading {
 };
 
 std::string TextForSaving(std::string_view key, const std::string& text) {
-  if (IsDirectoryKey(key)) return text.substr(0, kIniPathLimit);
-  if (text.size() <= kIniTextLimit) return text;
+  if (IsDirectoryKey(key) || text.size() <= kIniTextLimit) return text;
   return platform::ActiveCodePage().cutToBytes(text, kIniTextLimit);
 }
 

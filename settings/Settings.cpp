@@ -35,9 +35,10 @@ std::string CutText(std::string value) {
   return platform::ActiveCodePage().cutToBytes(value, kIniTextLimit);
 }
 
-std::string ReadRaw(std::string_view section, std::string_view key, std::string_view fallback) {
+std::string ReadRaw(std::string_view section, std::string_view key, std::string_view fallback,
+                    size_t limit = platform::kProfileReadLimit) {
   IniUse use;
-  return platform::ReadProfileString(use.path(), section, key, fallback);
+  return platform::ReadProfileString(use.path(), section, key, fallback, limit);
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -125,9 +126,7 @@ std::string ReadIniString(std::string_view section, std::string_view key) {
 }
 
 std::string ReadIniPath(std::string_view section, std::string_view key) {
-  std::string value = ReadRaw(section, key, "");
-  if (value.size() > kIniPathLimit) value.resize(kIniPathLimit);
-  return value;
+  return ReadRaw(section, key, "", std::string::npos);
 }
 
 void WriteIniString(std::string_view section, std::string_view key, std::string_view value) {

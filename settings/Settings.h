@@ -13,10 +13,9 @@ namespace quorvel {
 inline constexpr const char* kGeneralSection = "GENERAL";
 inline constexpr const char* kDialogsSection = "DIALOGS";
 
-// How much of a text the settings keep. Paths are not cut like texts: a cut path would
-// name another directory, so directories keep what a profile read can yield.
+// How much of a text the settings keep. Directories are never cut: the first bytes
+// of a path name another directory, one the user never chose to run over or write into.
 inline constexpr size_t kIniTextLimit = 255;
-inline constexpr size_t kIniPathLimit = 2047;
 inline constexpr size_t kSettingsPathLimit = 4095;
 
 // The settings file in use (at most 4095 bytes are kept), and whether the program
@@ -50,7 +49,7 @@ void ReleaseIni();
 
 // Values are cut to 255 bytes at a character boundary (directories: see ReadIniPath).
 std::string ReadIniString(std::string_view section, std::string_view key);
-// A directory value, kept to kIniPathLimit bytes.
+// A directory value, whole however long it is.
 std::string ReadIniPath(std::string_view section, std::string_view key);
 // Throws quorvel::Error "Unable to write to %s" on a refused write.
 void WriteIniString(std::string_view section, std::string_view key, std::string_view value);

@@ -114,13 +114,13 @@ TEST_F(SettingsTest, WritesBooleansAsOnAndOff) {
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nA=On\r\nB=Off\r\n");
 }
 
-TEST_F(SettingsTest, TextsAreCutTo255BytesPathsTo2047) {
+TEST_F(SettingsTest, TextsAreCutTo255BytesPathsNever) {
   std::string longText(300, 'a');
   std::string longPath = "/" + std::string(2100, 'p');
   useSettings("[GENERAL]\r\nSearch=" + longText + "\r\nWorkDir=" + longPath + "\r\n");
   EXPECT_EQ(ReadIniString("GENERAL", "Search"), std::string(255, 'a'));
   EXPECT_EQ(ReadIniString("GENERAL", "WorkDir").size(), 255u);
-  EXPECT_EQ(ReadIniPath("GENERAL", "WorkDir"), longPath.substr(0, 2047));
+  EXPECT_EQ(ReadIniPath("GENERAL", "WorkDir"), longPath);
 }
 
 TEST_F(SettingsTest, SettingsPathKeeps4095Bytes) {
