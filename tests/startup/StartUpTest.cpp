@@ -469,6 +469,27 @@ TEST_F(StartUpTest, TheTopLevelHandlerShowsEveryFailureInOneBoxWithTheApplicatio
   }
 }
 
+// The code page is chosen once per process, so this start runs in a fresh one.
+TEST(CodePageAtStartTest, AnUnknownCodePageIsOneClearErrorBoxAndTheProgramEnds) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        TempDir dir;
+        SetProgramDirForTesting(dir.path() + "/");
+        ::setenv("QUORVEL_CODEPAGE", "no-such-page", 1);
+        ScriptedDialogs dialogs;
+        const int status = RunProgram(std::nullopt, &dialogs);
+        const bool shown =
+            dialogs.messages.size() == 1 && dialogs.messages[0].caption == "Quorvel" &&
+            dialogs.messages[0].icon == MessageIcon::Error &&
+            dialogs.messages[0].text ==
+                "Unknown code page no-such-page. QUORVEL_CODEPAGE must name a single-byte "
+                "code page or UTF-8, for example windows-1250.";
+        std::_Exit(status == 1 && shown && !Exists(dir / "Quorvel.ini") ? 0 : 2);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST(FirstArgumentTest, IsTheFirstNonEmptyArgumentTakenWhole) {
   const struct {
     std::vector<const char*> argv;
