@@ -248,7 +248,9 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out) {
   if (fd < 0) return ReadResult::CannotOpen;
   FdCloser closer(fd);
 
-  std::string buffer;
+  // Reading into out itself lets a caller that reads the same file again and again
+  // reuse its buffer instead of faulting in fresh pages every time.
+  std::string& buffer = out;
   try {
     buffer.resize(size_t(st.st_size));
   } catch (const std::exception&) {
@@ -265,7 +267,6 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out) {
     done += size_t(n);
   }
   buffer.resize(done);
-  out = std::move(buffer);
   return ReadResult::Ok;
 }
 

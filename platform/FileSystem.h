@@ -37,7 +37,8 @@ bool ClearReadOnly(const std::string& path);
 bool MakeDirectory(const std::string& path);
 
 // Reads a whole regular file into out. Opening fails for a missing file, a directory
-// or anything that is not a regular file (a FIFO never blocks here).
+// or anything that is not a regular file (a FIFO never blocks here). After a read
+// error out holds whatever was read.
 enum class ReadResult { Ok, CannotOpen, ReadError };
 ReadResult ReadWholeFile(const std::string& path, std::string& out);
 

@@ -148,6 +148,8 @@ Location Locate(std::string_view content, std::string_view section, std::string_
 }
 
 std::string StripValue(std::string_view value, size_t limit) {
+  // Values are texts: a NUL byte ends one, as it ends a C string.
+  value = TrimView(value.substr(0, value.find('\0')));
   if (value.size() >= 2 && value.front() == value.back() &&
       (value.front() == '"' || value.front() == '\'')) {
     value = value.substr(1, value.size() - 2);
@@ -216,7 +218,8 @@ std::optional<std::string> UpdateProfileContent(std::string_view content,
 
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view defaultValue, size_t limit) {
-  std::string content;
+  // Options are read one by one, so the same file is read many times in a row.
+  thread_local std::string content;
   if (ReadWholeFile(path, content) == ReadResult::Ok) {
     if (auto value = FindProfileValue(content, section, key, limit)) return std::move(*value);
   }
@@ -225,7 +228,8 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value) {
-  std::string content;
+  thread_local std::string content;
+  content.clear();
   std::optional<Attributes> attributes = GetAttributes(path);
   if (attributes) {
     // Root may write anything, so the owner write bit is checked here, not by the kernel.

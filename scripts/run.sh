@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 top=$PWD
 
 bash scripts/deps.sh
-cmake --preset default -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF >/dev/null
+cmake --preset default >/dev/null
 targets=(quorvel-batch)
 [ -f app/Main.cpp ] && targets+=(quorvel)
 cmake --build build --parallel "$(nproc)" --target "${targets[@]}"

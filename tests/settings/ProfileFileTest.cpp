@@ -167,6 +167,12 @@ TEST(WriteProfileString, CreatesAMissingFile) {
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nSearch=x\r\n");
 }
 
+TEST(FindProfileValue, ANulByteEndsTheValue) {
+  const std::string content = "[S]\r\nk= \"ab\" \0cd\r\nm=x\0\r\n"s;
+  EXPECT_EQ(FindProfileValue(content, "S", "k"), "ab");
+  EXPECT_EQ(FindProfileValue(content, "S", "m"), "x");
+}
+
 TEST(WriteProfileString, WritesAHiddenSettingsFile) {
   TempDir dir;
   std::string path = dir.write(".job.ini", "[GENERAL]\r\n");
