@@ -5,6 +5,7 @@
 #include <functional>
 #include <string_view>
 
+#include "engine/ByteScan.h"
 #include "platform/CodePage.h"
 
 // Every find of the replacement loop restarts at the line's first character, so the
@@ -28,17 +29,7 @@ constexpr size_t kUtf8Reach = 4;
 // The bytes of a file upper-cased at a time, rounded up to the end of a line.
 constexpr size_t kUpperBlock = 64 * 1024;
 
-size_t Find(std::string_view hay, std::string_view needle) {
-  if (needle.size() > hay.size()) return npos;
-#if defined(__GLIBC__)
-  const void* at = ::memmem(hay.data(), hay.size(), needle.data(), needle.size());
-  return at ? size_t(static_cast<const char*>(at) - hay.data()) : npos;
-#else
-  auto it = std::search(hay.begin(), hay.end(),
-                        std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
-  return it == hay.end() ? npos : size_t(it - hay.begin());
-#endif
-}
+size_t Find(std::string_view hay, std::string_view needle) { return scan::Find(hay, needle); }
 
 const platform::CodePage& CodePageOf(const LineSearch& search) {
   return search.codePage ? *search.codePage : platform::ActiveCodePage();
@@ -225,8 +216,8 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
 
   const std::string& needle = Needle(search);
   if (!CanMatch(needle)) {
+    output.appendRange(input, 0, input.size());
     for (size_t i = 0; i < input.size(); ++i) {
-      output.appendFrom(input, i);
       if (onLine) onLine();
     }
     return false;
@@ -261,8 +252,8 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
       const size_t from = input.offsetOf(next) - blockFrom;
       const size_t hit = Find(hay.substr(from), needle);
       const size_t hitLine = hit == npos ? blockEnd : input.lineAt(blockFrom + from + hit, next);
+      output.appendRange(input, next, hitLine);
       for (; next < hitLine; ++next) {
-        output.appendFrom(input, next);
         if (onLine) onLine();
       }
       if (hit == npos) break;

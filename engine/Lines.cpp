@@ -1,7 +1,9 @@
 #include "engine/Lines.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "engine/ByteScan.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -12,7 +14,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 
 }  // namespace
 
@@ -44,27 +45,64 @@ size_t LineList::lineAt(size_t offset, size_t first) const {
   return size_t(it - ends_.begin());
 }
 
+namespace {
+
+// Steps over the line end at i (CR LF, a lone CR or a lone LF); a NUL is not stepped
+// over, so the caller sees where the text ends.
+size_t StepOverLineEnd(const char* p, size_t i, size_t n) {
+  if (i == n || p[i] == '\0') return i;
+  if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') return i + 2;
+  return i + 1;
+}
+
+}  // namespace
+
 void LineList::assignSplit(std::string_view bytes) {
   clear();
-  // CR LF files join to their own size; files with lone line ends grow a little.
-  joined_.reserve(bytes.size() + bytes.size() / 16 + kLineEnd.size());
+  const char* p = bytes.data();
   const size_t n = bytes.size();
+  if (n == 0 || p[0] == '\0') return;
+
+  // First where every line ends once joined. A text whose lines all end in CR LF
+  // already has its joined form, and is taken in one copy.
   size_t i = 0;
-  if (n == 0 || bytes[0] == '\0') return;
+  size_t joinedSize = 0;
+  bool joinedForm = true;
   for (;;) {
-    size_t start = i;
-    while (i < n && !EndsLine(bytes[i])) ++i;
-    append(bytes.substr(start, i - start));
-    if (i == n) return;
-    if (bytes[i] == '\r') {
-      ++i;
-      if (i < n && bytes[i] == '\n') ++i;
-    } else if (bytes[i] == '\n') {
-      ++i;
-    }
-    // A NUL is left where it is, so the test below ends the text there.
-    if (i == n || bytes[i] == '\0') return;
+    const size_t start = i;
+    i = scan::FindLineEnd(p, i, n);
+    joinedSize += i - start + kLineEnd.size();
+    ends_.push_back(joinedSize);
+    const size_t next = StepOverLineEnd(p, i, n);
+    if (next != i + kLineEnd.size()) joinedForm = false;
+    i = next;
+    if (i == n || p[i] == '\0') break;
   }
+  if (joinedForm) {
+    joined_.assign(p, i);
+    return;
+  }
+
+  joined_.resize(joinedSize);
+  char* out = joined_.data();
+  i = 0;
+  for (size_t line = 0; line < ends_.size(); ++line) {
+    const size_t start = i;
+    i = scan::FindLineEnd(p, i, n);
+    std::memcpy(out, p + start, i - start);
+    out += i - start;
+    *out++ = '\r';
+    *out++ = '\n';
+    i = StepOverLineEnd(p, i, n);
+  }
+}
+
+void LineList::appendRange(const LineList& other, size_t first, size_t last) {
+  if (first >= last) return;
+  const size_t from = other.offsetOf(first);
+  const size_t shift = joined_.size() - from;
+  joined_.append(other.joined_, from, other.ends_[last - 1] - from);
+  for (size_t k = first; k < last; ++k) ends_.push_back(other.ends_[k] + shift);
 }
 
 void LoadLines(const std::string& path, LineList& list) {

@@ -27,6 +27,8 @@ class LineList {
   void append(std::string_view line);
   // Appends line i of other, which may be long: one copy of its bytes and line end.
   void appendFrom(const LineList& other, size_t i);
+  // Appends lines first to last (exclusive) of other in one copy.
+  void appendRange(const LineList& other, size_t first, size_t last);
   // Replaces the content with the lines of bytes split by the line-end rules.
   void assignSplit(std::string_view bytes);
 

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 
 namespace quorvel::platform {
@@ -35,20 +34,10 @@ std::string DirectoryWithSlash(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Read from /proc, because asking umask() means changing it for a moment, which other
-// threads of the process could observe.
+// Asked for each new file, as the umask may change while the program runs. umask()
+// can only be read by setting it for a moment; files are created from one thread
+// only, so nothing is created under the passing value.
 mode_t CurrentUmask() {
-  if (FILE* status = std::fopen("/proc/self/status", "re")) {
-    char line[256];
-    while (std::fgets(line, sizeof line, status)) {
-      unsigned mask = 0;
-      if (std::sscanf(line, "Umask: %o", &mask) == 1) {
-        std::fclose(status);
-        return mode_t(mask & 0777);
-      }
-    }
-    std::fclose(status);
-  }
   mode_t mask = ::umask(022);
   ::umask(mask);
   return mask;

@@ -1,0 +1,38 @@
+#include "engine/ByteScan.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace quorvel::scan {
+namespace {
+
+// Haystacks of a small alphabet make near misses on the first and last byte common, and
+// every length from 0 to a few blocks crosses the sixteen-byte steps at each offset.
+TEST(ByteScan, FindAgreesWithTheStandardSearch) {
+  std::mt19937 rng(7);
+  const std::string alphabets[] = {"ab", std::string("a\0\xff\r", 4)};
+  for (int round = 0; round < 20000; ++round) {
+    const std::string& alphabet = alphabets[round % 2];
+    std::string hay(rng() % 70, 'a'), needle(1 + rng() % 6, 'a');
+    for (char& c : hay) c = alphabet[rng() % alphabet.size()];
+    for (char& c : needle) c = alphabet[rng() % alphabet.size()];
+    ASSERT_EQ(Find(hay, needle), std::string_view(hay).find(needle))
+        << "hay " << hay.size() << " needle " << needle.size();
+  }
+}
+
+TEST(ByteScan, FindLineEndStopsAtTheFirstCrLfOrNul) {
+  for (size_t at = 0; at < 40; ++at) {
+    for (char end : {'\r', '\n', '\0'}) {
+      std::string text(40, 'x');
+      text[at] = end;
+      EXPECT_EQ(FindLineEnd(text.data(), 0, text.size()), at);
+      EXPECT_EQ(FindLineEnd(text.data(), at + 1, text.size()), text.size());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvel::scan
