@@ -4,6 +4,11 @@
 # tree; the table gives the median of several repetitions.
 #
 #   bash bench/run.sh [repetitions]      (quorvel-batch is built if missing)
+#
+# The trees live in QUORVEL_BENCH_DIR, by default /dev/shm: on the shared virtual disks
+# this runs on, one identical copy takes from one to three times as long as the next,
+# which drowns every difference between the commands. In memory the table measures
+# what the commands themselves cost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -11,6 +16,8 @@ reps=${1:-5}
 word=kocour
 new=pes
 
+# The corpus is windows-1250 text.
+export QUORVEL_CODEPAGE=windows-1250
 batch=$top/build/app/quorvel-batch
 if [ ! -x "$batch" ]; then
   cmake --preset default >/dev/null
@@ -20,12 +27,14 @@ fi
 corpus=$top/bench/corpus
 [ -d "$corpus" ] || python3 bench/corpus.py "$corpus"
 
-work=$(mktemp -d /tmp/quorvel-bench-XXXXXX)
+bench_dir=${QUORVEL_BENCH_DIR:-/dev/shm}
+[ -d "$bench_dir" ] && [ -w "$bench_dir" ] || bench_dir=/tmp
+work=$(mktemp -d "$bench_dir/quorvel-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 now() { date +%s.%N; }
 
-fresh_copy() { rm -rf "$work/tree" "$work/out" "$work/copy"; cp -r "$corpus" "$work/tree"; sync; }
+fresh_copy() { rm -rf "$work/tree" "$work/out" "$work/copy"; cp -r "$corpus" "$work/tree"; }
 
 job() {  # job FILE CASE(On/Off) OVERSOURCE(On/Off)
   cat >"$1" <<INI
@@ -102,6 +111,7 @@ done
 
 echo
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
+echo "Trees in: $bench_dir ($(df -T "$bench_dir" | awk 'NR==2 {print $2}'))"
 echo "Corpus: $(find "$corpus" -type f | wc -l) files, $(du -sb "$corpus" | cut -f1) bytes; median of $reps runs, seconds"
 echo
 printf '| %-16s | %-10s | %-10s | %-12s | %-12s | %-12s |\n' case "cp -r" "sed -i" "perl -pi" "batch target" "batch source"

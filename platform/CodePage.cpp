@@ -119,6 +119,13 @@ CodePage::CodePage(const std::string& name) : name_(name) {
   if (utf8_) {
     // The table serves as the fast path for the ASCII bytes of UTF-8 text.
     for (int b = 'a'; b <= 'z'; ++b) upperTable_[b] = static_cast<unsigned char>(b - 'a' + 'A');
+    // Two-byte characters hold the letters of every European alphabet; their upper-case
+    // forms are looked up once here rather than asked of ICU for every letter of a file.
+    upperTwoByte_.resize(0x800);
+    for (UChar32 cp = 0; cp < 0x800; ++cp) {
+      const UChar32 up = u_toupper(cp);
+      upperTwoByte_[size_t(cp)] = (up >= 0x80 && up < 0x800) ? char16_t(up) : char16_t(cp);
+    }
     return;
   }
   if (ucnv_getMaxCharSize(conv.get()) != 1) {
@@ -176,6 +183,13 @@ void CodePage::upperInPlace(char* data, size_t size) const {
     if (bytes[i] < 0x80) {
       data[i] = static_cast<char>(upperTable_[bytes[i]]);
       ++i;
+      continue;
+    }
+    if (bytes[i] >= 0xC2 && bytes[i] <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
+      const char16_t up = upperTwoByte_[size_t(((bytes[i] & 0x1F) << 6) | (bytes[i + 1] & 0x3F))];
+      data[i] = static_cast<char>(0xC0 | (up >> 6));
+      data[i + 1] = static_cast<char>(0x80 | (up & 0x3F));
+      i += 2;
       continue;
     }
     UChar32 cp;

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvel::platform {
 
@@ -33,6 +34,7 @@ class CodePage {
   std::string name_;
   bool utf8_ = false;
   unsigned char upperTable_[256];
+  std::vector<char16_t> upperTwoByte_;  // UTF-8 only: U+0080..U+07FF to upper case
 };
 
 // The code page in use, chosen at the first call (from the environment and locale).
