@@ -229,7 +229,12 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
   // and spares the memory of a second copy of the file.
   const platform::CodePage& page = CodePageOf(search);
   const std::string& joined = input.joined();
+  // A single-byte code page upper-cases byte for byte, so the text is searched as it
+  // is, through the table, and only lines with a hit are upper-cased.
+  const bool folded = !search.caseSensitive && !page.isUtf8();
+  const scan::FoldedFinder foldedFinder(needle, page.upperTable());
   std::string upperBlock;
+  std::string upperLine;
   LineSplicer splicer(search);
   bool changed = false;
   size_t next = 0;  // the first line not yet passed on
@@ -237,7 +242,7 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
     const size_t blockFrom = input.offsetOf(next);
     size_t blockEnd = input.size();  // the line after the block
     std::string_view hay;            // the block as it is searched
-    if (search.caseSensitive) {
+    if (search.caseSensitive || folded) {
       hay = std::string_view(joined).substr(blockFrom);
     } else {
       if (joined.size() - blockFrom > kUpperBlock) {
@@ -250,7 +255,8 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
 
     while (next < blockEnd) {
       const size_t from = input.offsetOf(next) - blockFrom;
-      const size_t hit = Find(hay.substr(from), needle);
+      const size_t hit =
+          folded ? foldedFinder.find(hay.substr(from)) : Find(hay.substr(from), needle);
       const size_t hitLine = hit == npos ? blockEnd : input.lineAt(blockFrom + from + hit, next);
       output.appendRange(input, next, hitLine);
       for (; next < hitLine; ++next) {
@@ -260,7 +266,13 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
 
       const size_t start = input.offsetOf(next) - blockFrom;
       const std::string_view line = input[next];
-      splicer.run(line, hay.substr(start, line.size()), from + hit - start, onHit);
+      std::string_view lineUpper = hay.substr(start, line.size());
+      if (folded) {
+        upperLine.assign(line);
+        page.upperInPlace(upperLine.data(), upperLine.size());
+        lineUpper = upperLine;
+      }
+      splicer.run(line, lineUpper, from + hit - start, onHit);
       output.append(splicer.result());
       changed = true;
       ++next;

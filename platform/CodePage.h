@@ -15,6 +15,8 @@ class CodePage {
 
   const std::string& name() const { return name_; }
   bool isUtf8() const { return utf8_; }
+  // Byte to upper-case byte; for UTF-8 only the ASCII half is meaningful.
+  const unsigned char* upperTable() const { return upperTable_; }
 
   // Upper-cases letters in place without changing the length: table lookup for a
   // single-byte code page; for UTF-8 each valid sequence whose upper-case form has

@@ -1,5 +1,7 @@
 #include "engine/ByteScan.h"
 
+#include "platform/CodePage.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -19,6 +21,22 @@ TEST(ByteScan, FindAgreesWithTheStandardSearch) {
     for (char& c : hay) c = alphabet[rng() % alphabet.size()];
     for (char& c : needle) c = alphabet[rng() % alphabet.size()];
     ASSERT_EQ(Find(hay, needle), std::string_view(hay).find(needle))
+        << "hay " << hay.size() << " needle " << needle.size();
+  }
+}
+
+// Letters with several forms in windows-1250 (r, R, ř, Ř) next to bytes of no case.
+TEST(ByteScan, FoldedFinderAgreesWithASearchOfTheUpperCasedText) {
+  const platform::CodePage page("windows-1250");
+  std::mt19937 rng(11);
+  const std::string alphabet = "rR\xf8\xd8" "a.";
+  for (int round = 0; round < 20000; ++round) {
+    std::string hay(rng() % 70, 'a'), needle(1 + rng() % 5, 'a');
+    for (char& c : hay) c = alphabet[rng() % alphabet.size()];
+    for (char& c : needle) c = alphabet[rng() % alphabet.size()];
+    const std::string upperNeedle = page.upper(needle);
+    const FoldedFinder finder(upperNeedle, page.upperTable());
+    ASSERT_EQ(finder.find(hay), std::string_view(page.upper(hay)).find(upperNeedle))
         << "hay " << hay.size() << " needle " << needle.size();
   }
 }
