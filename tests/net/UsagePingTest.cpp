@@ -18,130 +18,16 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "support/LoopbackServer.h"
 
 namespace quorvel {
 namespace {
 
+using testing::ClosedPort;
+using testing::LoopbackServer;
+
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// A one-thread HTTP server on 127.0.0.1 that reads each request up to its empty line and
-// answers by a fixed script, one connection after the other.
-class TestServer {
- public:
-  struct Script {
-    std::string reply;                     // sent as soon as the request has been read
-    bool hold = false;                     // then keep the connection open and say nothing more
-    std::chrono::milliseconds trickle{0};  // or then send one byte at this pace
-  };
-
-  explicit TestServer(Script script) : script_(std::move(script)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    int yes = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 8) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      ADD_FAILURE() << "cannot listen on 127.0.0.1";
-    }
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~TestServer() {
-    stop_ = true;
-    thread_.join();
-    ::close(listener_);
-  }
-
-  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-  int port() const { return port_; }
-  int connections() const { return connections_; }
-  std::vector<std::string> requests() const {
-    std::lock_guard lock(mutex_);
-    return requests_;
-  }
-
- private:
-  bool Wait(int fd, short events) const {
-    pollfd entry{fd, events, 0};
-    return ::poll(&entry, 1, 20) > 0;
-  }
-
-  void Run() {
-    while (!stop_) {
-      if (!Wait(listener_, POLLIN)) continue;
-      int fd = ::accept(listener_, nullptr, nullptr);
-      if (fd < 0) continue;
-      ++connections_;
-      Serve(fd);
-      ::close(fd);
-    }
-  }
-
-  // False when the peer has gone or the server is stopping.
-  bool SendAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-      if (stop_) return false;
-      if (!Wait(fd, POLLOUT)) continue;
-      ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-      if (sent <= 0) return false;
-      bytes.remove_prefix(std::size_t(sent));
-    }
-    return true;
-  }
-
-  void Serve(int fd) {
-    std::string request;
-    const auto giveUp = Clock::now() + 3s;
-    while (!stop_ && request.find("\r\n\r\n") == std::string::npos && Clock::now() < giveUp) {
-      if (!Wait(fd, POLLIN)) continue;
-      char buffer[4096];
-      ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-      if (got <= 0) break;
-      request.append(buffer, std::size_t(got));
-    }
-    {
-      std::lock_guard lock(mutex_);
-      requests_.push_back(request);
-    }
-    if (!SendAll(fd, script_.reply)) return;
-    if (script_.hold) {
-      // Until the client gives up and closes.
-      char byte;
-      while (!stop_) {
-        if (Wait(fd, POLLIN) && ::recv(fd, &byte, 1, 0) <= 0) return;
-      }
-    } else if (script_.trickle > 0ms) {
-      while (!stop_ && SendAll(fd, "x")) std::this_thread::sleep_for(script_.trickle);
-    }
-  }
-
-  Script script_;
-  int listener_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> connections_{0};
-  mutable std::mutex mutex_;
-  std::vector<std::string> requests_;
-  std::thread thread_;
-};
-
-// A port on 127.0.0.1 where nothing listens: bound for a moment, then given back.
-int ClosedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -176,7 +62,7 @@ class UsagePingTest : public ::testing::Test {
 };
 
 TEST_F(UsagePingTest, SendsTheRequestLineAndThreeHeadersByteForByte) {
-  TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"});
+  LoopbackServer server({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"});
   PointAt(server.address());
 
   EXPECT_NO_THROW(SendUsagePing());
@@ -206,7 +92,7 @@ class UsagePingAnswerTest : public UsagePingTest,
 // Only a final 2xx status without a redirect counts as success; nothing is ever followed,
 // so every case makes exactly one connection.
 TEST_P(UsagePingAnswerTest, SucceedsOnlyOnA2xxStatusAndNeverMakesASecondRequest) {
-  TestServer server({GetParam().reply});
+  LoopbackServer server({GetParam().reply});
   PointAt(server.address());
 
   if (GetParam().succeeds) {
@@ -271,7 +157,7 @@ void PrintTo(const LineCase& line, std::ostream* out) { *out << line.name; }
 class UsagePingLineTest : public UsagePingTest, public ::testing::WithParamInterface<LineCase> {};
 
 TEST_P(UsagePingLineTest, RefusesAnAnswerLineOver16384Characters) {
-  TestServer server({GetParam().reply});
+  LoopbackServer server({GetParam().reply});
   PointAt(server.address());
 
   if (GetParam().succeeds) {
@@ -312,7 +198,7 @@ class UsagePingSilenceTest : public UsagePingTest,
 // Whether the server falls silent before the status line, among the headers or within
 // the body, the wait for data is bounded and the start-up goes on within seconds.
 TEST_P(UsagePingSilenceTest, ASilentServerEndsThePingWithinSeconds) {
-  TestServer server({GetParam().before, /*hold=*/true});
+  LoopbackServer server({GetParam().before, /*hold=*/true});
   PointAt(server.address());
 
   const auto start = Clock::now();
@@ -334,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Each byte arrives well within the read time-out, so only a bound on the whole exchange
 // stops a server that never finishes.
 TEST_F(UsagePingTest, AServerThatNeverFinishesTheBodyIsCutOff) {
-  TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n", /*hold=*/false, 300ms});
+  LoopbackServer server({"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n", /*hold=*/false, 300ms});
   PointAt(server.address());
 
   const auto start = Clock::now();
@@ -344,7 +230,7 @@ TEST_F(UsagePingTest, AServerThatNeverFinishesTheBodyIsCutOff) {
 
 TEST_F(UsagePingTest, AnOversizedAnswerIsCutOff) {
   const std::size_t size = std::size_t(4) << 20;
-  TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n" +
+  LoopbackServer server({"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n" +
                      std::string(size, 'x')});
   PointAt(server.address());
 
@@ -360,8 +246,8 @@ TEST_F(UsagePingTest, NoServerAtAllFailsAtOnce) {
 }
 
 TEST_F(UsagePingTest, ProxyEnvironmentVariablesAreIgnored) {
-  TestServer proxy({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
-  TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
+  LoopbackServer proxy({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
+  LoopbackServer server({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
   const std::string proxyUrl = "http://" + proxy.address();
   for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
     ::setenv(name, proxyUrl.c_str(), 1);
@@ -378,7 +264,7 @@ TEST_F(UsagePingTest, ProxyEnvironmentVariablesAreIgnored) {
 // An override that is not "host" or "host:port" is refused before anything is sent, so
 // it cannot smuggle credentials, a path or a query into the request.
 TEST_F(UsagePingTest, AMalformedServerAddressIsRefusedWithoutConnecting) {
-  TestServer server({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
+  LoopbackServer server({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
   const std::string port = std::to_string(server.port());
   const std::vector<std::string> overrides = {
       "127.0.0.1:" + port + "/other",

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "LoopbackServer.h"
+#include "support/LoopbackServer.h"
 #include "settings/Options.h"
 #include "support/TempDir.h"
 
@@ -27,7 +27,7 @@ namespace quorvel {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ClosedLoopbackPort;
+using testing::ClosedPort;
 using testing::Exists;
 using testing::LoopbackServer;
 using testing::ReadFile;
@@ -42,7 +42,7 @@ class ProgramTest : public ::testing::Test {
       std::filesystem::copy_file(binary, copy);
       ::chmod(copy.c_str(), 0755);
     }
-    pingHost_ = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
+    pingHost_ = "127.0.0.1:" + std::to_string(ClosedPort());
   }
 
   pid_t spawn(const std::string& program, const std::vector<std::string>& args,
@@ -126,7 +126,7 @@ TEST_F(ProgramTest, BatchJobRunsAndTheProgramEndsWithTheSettingsFileUpdated) {
 }
 
 TEST_F(ProgramTest, WithoutAnArgumentItCreatesQuorvelIniBesideItselfAndPingsOnce) {
-  LoopbackServer server("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", false);
+  LoopbackServer server({"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"});
   pingHost_ = server.address();
   const pid_t pid = spawn("quorvel", {});
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "LoopbackServer.h"
+#include "support/LoopbackServer.h"
 #include "ScriptedDialogs.h"
 #include "app/SettingsChoice.h"
 #include "app/StartUp.h"
@@ -35,7 +35,7 @@ namespace quorvel {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ClosedLoopbackPort;
+using testing::ClosedPort;
 using testing::Exists;
 using testing::LoopbackServer;
 using testing::ReadFile;
@@ -79,7 +79,7 @@ class StartUpTest : public ::testing::Test {
     SetProgramDirForTesting(programDir_);
     ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     ::setenv("HOME", (dir_ / "home").c_str(), 1);
-    pingAt("127.0.0.1:" + std::to_string(ClosedLoopbackPort()));
+    pingAt("127.0.0.1:" + std::to_string(ClosedPort()));
   }
   ~StartUpTest() override {
     startUp_.reset();
@@ -408,7 +408,7 @@ class StartUpPingTest : public StartUpTest, public ::testing::WithParamInterface
 // Whatever the server does, the start sends the one request, waits for its end and goes
 // on as after a success, without a word to the user.
 TEST_P(StartUpPingTest, TheStartSendsTheRequestAndDropsEveryOutcome) {
-  LoopbackServer server(GetParam().reply, GetParam().hold);
+  LoopbackServer server({GetParam().reply, GetParam().hold});
   pingAt(server.address());
 
   const auto began = std::chrono::steady_clock::now();
