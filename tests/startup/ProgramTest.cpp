@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/LoopbackServer.h"
 #include "settings/Options.h"
+#include "support/LoopbackServer.h"
 #include "support/TempDir.h"
 
 extern char** environ;

@@ -20,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "support/LoopbackServer.h"
 #include "ScriptedDialogs.h"
 #include "app/SettingsChoice.h"
 #include "app/StartUp.h"
@@ -28,6 +27,7 @@
 #include "platform/Error.h"
 #include "settings/Options.h"
 #include "settings/Settings.h"
+#include "support/LoopbackServer.h"
 #include "support/TempDir.h"
 #include "ui/Main.h"
 
