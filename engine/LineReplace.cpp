@@ -228,7 +228,7 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
   // Upper-casing goes block by block into one small buffer, which stays in the cache
   // and spares the memory of a second copy of the file.
   const platform::CodePage& page = CodePageOf(search);
-  const std::string& joined = input.joined();
+  const std::string_view joined = input.joined();
   // A single-byte code page upper-cases byte for byte, so the text is searched as it
   // is, through the table, and only lines with a hit are upper-cased.
   const bool folded = !search.caseSensitive && !page.isUtf8();

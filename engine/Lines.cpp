@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/ByteScan.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
@@ -14,12 +18,17 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
+// Room past the converted text for the last sixteen-byte store.
+constexpr size_t kConvertSlack = 32;
+
+// Read buffers up to this size are kept from one file to the next.
+constexpr size_t kKeptReadBuffer = size_t(64) << 20;
 
 }  // namespace
 
 std::string_view LineList::operator[](size_t i) const {
   size_t start = offsetOf(i);
-  return std::string_view(joined_).substr(start, ends_[i] - start - kLineEnd.size());
+  return joined_.view().substr(start, ends_[i] - start - kLineEnd.size());
 }
 
 void LineList::clear() {
@@ -35,7 +44,7 @@ void LineList::append(std::string_view line) {
 
 void LineList::appendFrom(const LineList& other, size_t i) {
   size_t start = other.offsetOf(i);
-  joined_.append(other.joined_, start, other.ends_[i] - start);
+  joined_.append(other.joined().substr(start, other.ends_[i] - start));
   ends_.push_back(joined_.size());
 }
 
@@ -58,56 +67,95 @@ size_t StepOverLineEnd(const char* p, size_t i, size_t n) {
 }  // namespace
 
 void LineList::assignSplit(std::string_view bytes) {
+  read_.assign(bytes);
+  split(read_.view());
+}
+
+void LineList::split(std::string_view bytes) {
   clear();
   const char* p = bytes.data();
   const size_t n = bytes.size();
   if (n == 0 || p[0] == '\0') return;
 
-  // First where every line ends once joined. A text whose lines all end in CR LF
-  // already has its joined form, and is taken in one copy.
+  // Lines that end in CR LF are already in their joined form, so they are only
+  // measured; a text made of nothing else is then taken whole.
   size_t i = 0;
-  size_t joinedSize = 0;
-  bool joinedForm = true;
   for (;;) {
-    const size_t start = i;
-    i = scan::FindLineEnd(p, i, n);
-    joinedSize += i - start + kLineEnd.size();
-    ends_.push_back(joinedSize);
-    const size_t next = StepOverLineEnd(p, i, n);
-    if (next != i + kLineEnd.size()) joinedForm = false;
-    i = next;
-    if (i == n || p[i] == '\0') break;
-  }
-  if (joinedForm) {
-    joined_.assign(p, i);
+    const size_t end = scan::FindLineEnd(p, i, n);
+    if (end + 1 < n && p[end] == '\r' && p[end + 1] == '\n') {
+      i = end + kLineEnd.size();
+      ends_.push_back(i);
+      if (i == n || p[i] == '\0') break;
+      continue;
+    }
+    // The first other line end: from the line it closes on, the bytes are converted.
+    joined_.reserve(i + 2 * (n - i) + kConvertSlack);
+    joined_.assign(std::string_view(p, i));
+    convertFrom(p, i, n);
     return;
   }
+  if (p == read_.data()) {
+    joined_.swap(read_);
+    joined_.resizeUninitialized(i);
+  } else {
+    joined_.assign(std::string_view(p, i));
+  }
+}
 
-  joined_.resize(joinedSize);
-  char* out = joined_.data();
-  i = 0;
-  for (size_t line = 0; line < ends_.size(); ++line) {
-    const size_t start = i;
-    i = scan::FindLineEnd(p, i, n);
-    std::memcpy(out, p + start, i - start);
-    out += i - start;
+void LineList::convertFrom(const char* p, size_t i, size_t n) {
+  // Every line costs at least one byte of input and at most two of output more than
+  // its text, so the text never grows past twice its length plus one line end; the
+  // copy stores sixteen bytes at a time and may write that far past its end.
+  char* const base = joined_.data();
+  char* out = base + joined_.size();
+  for (;;) {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i nul = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16, out += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+      const __m128i hit = _mm_or_si128(
+          _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)), _mm_cmpeq_epi8(v, nul));
+      if (const int mask = _mm_movemask_epi8(hit)) {
+        const size_t k = size_t(__builtin_ctz(unsigned(mask)));
+        i += k;
+        out += k;
+        goto lineEnd;
+      }
+    }
+#endif
+    while (i < n && !scan::EndsLine(p[i])) *out++ = p[i++];
+#if defined(__SSE2__)
+  lineEnd:
+#endif
     *out++ = '\r';
     *out++ = '\n';
+    ends_.push_back(size_t(out - base));
     i = StepOverLineEnd(p, i, n);
+    if (i == n || p[i] == '\0') break;
   }
+  joined_.resizeUninitialized(size_t(out - base));
+}
+
+void LineList::splitRead() {
+  split(read_.view());
+  // A very large file gives its read buffer back: the output of the replacement is
+  // about to need as much again.
+  if (read_.capacity() > kKeptReadBuffer) read_.release();
 }
 
 void LineList::appendRange(const LineList& other, size_t first, size_t last) {
   if (first >= last) return;
   const size_t from = other.offsetOf(first);
   const size_t shift = joined_.size() - from;
-  joined_.append(other.joined_, from, other.ends_[last - 1] - from);
+  joined_.append(other.joined().substr(from, other.ends_[last - 1] - from));
   for (size_t k = first; k < last; ++k) ends_.push_back(other.ends_[k] + shift);
 }
 
 void LoadLines(const std::string& path, LineList& list) {
-  std::string buffer;
-  switch (platform::ReadWholeFile(path, buffer)) {
+  switch (platform::ReadWholeFile(path, list.read_)) {
     case platform::ReadResult::Ok:
       break;
     case platform::ReadResult::CannotOpen:
@@ -115,10 +163,10 @@ void LoadLines(const std::string& path, LineList& list) {
     case platform::ReadResult::ReadError:
       throw StreamReadError();
   }
-  list.assignSplit(buffer);
+  list.splitRead();
 }
 
-std::string JoinLines(const LineList& list) { return list.joined(); }
+std::string JoinLines(const LineList& list) { return std::string(list.joined()); }
 
 void SaveLines(const LineList& list, const std::string& path) {
   switch (platform::ReplaceFileContent(path, list.joined())) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ByteBuffer.h"
+
 namespace quorvel {
 
 namespace platform {
@@ -15,7 +17,8 @@ class CodePage;
 
 // An ordered list of lines, none holding CR, LF or NUL. The lines are kept back to
 // back in their joined form (each followed by CR LF), so joining and saving cost no
-// copy and appending costs one.
+// copy and appending costs one. A list loaded again and again keeps its memory, so a
+// run over many files allocates only for the largest.
 class LineList {
  public:
   size_t size() const { return ends_.size(); }
@@ -33,7 +36,7 @@ class LineList {
   void assignSplit(std::string_view bytes);
 
   // Every line followed by CR LF.
-  const std::string& joined() const { return joined_; }
+  std::string_view joined() const { return joined_.view(); }
   // Where line i starts in joined().
   size_t offsetOf(size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
   // The index of the line whose bytes or line end hold joined() offset, searching
@@ -41,8 +44,19 @@ class LineList {
   size_t lineAt(size_t offset, size_t first = 0) const;
 
  private:
-  std::string joined_;
-  std::vector<size_t> ends_;  // offset just past each line's CR LF
+  friend void LoadLines(const std::string& path, LineList& list);
+
+  // Splits bytes (which may be read_) into the list.
+  void split(std::string_view bytes);
+  // Splits the file just read into read_.
+  void splitRead();
+  // Copies bytes from i on into joined_, which holds the lines before them, converting
+  // every line end; ends_ and joined_ get the lines that follow.
+  void convertFrom(const char* p, size_t i, size_t n);
+
+  platform::ByteBuffer joined_;
+  platform::ByteBuffer read_;  // the bytes of the file being loaded
+  std::vector<size_t> ends_;   // offset just past each line's CR LF
 };
 
 void LoadLines(const std::string& path, LineList& list);  // "Cannot open file %s"

@@ -231,32 +231,52 @@ bool ClearReadOnly(const std::string& path) {
 
 bool MakeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
 
-ReadResult ReadWholeFile(const std::string& path, std::string& out) {
+namespace {
+
+// Reads up to size bytes into a buffer of that size; the count read, or -1 on an error.
+// A file that shrank since it was measured ends early.
+ssize_t ReadUpTo(int fd, char* to, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::read(fd, to + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += size_t(n);
+  }
+  return ssize_t(done);
+}
+
+// Opens path, sizes out through resize(bytes) and reads the file into it.
+template <typename Buffer, typename Resize>
+ReadResult ReadInto(const std::string& path, Buffer& out, Resize resize) {
   struct stat st;
   int fd = OpenRegularForReading(path, st);
   if (fd < 0) return ReadResult::CannotOpen;
   FdCloser closer(fd);
-
-  // Reading into out itself lets a caller that reads the same file again and again
-  // reuse its buffer instead of faulting in fresh pages every time.
-  std::string& buffer = out;
   try {
-    buffer.resize(size_t(st.st_size));
+    resize(out, size_t(st.st_size));
   } catch (const std::exception&) {
     return ReadResult::ReadError;
   }
-  size_t done = 0;
-  while (done < buffer.size()) {
-    ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return ReadResult::ReadError;
-    }
-    if (n == 0) break;  // the file shrank since fstat
-    done += size_t(n);
-  }
-  buffer.resize(done);
+  const ssize_t done = ReadUpTo(fd, out.data(), size_t(st.st_size));
+  if (done < 0) return ReadResult::ReadError;
+  resize(out, size_t(done));
   return ReadResult::Ok;
+}
+
+}  // namespace
+
+ReadResult ReadWholeFile(const std::string& path, std::string& out) {
+  return ReadInto(path, out, [](std::string& buffer, size_t bytes) { buffer.resize(bytes); });
+}
+
+ReadResult ReadWholeFile(const std::string& path, ByteBuffer& out) {
+  // A buffer kept from earlier files is filled as it is, never cleared first.
+  return ReadInto(path, out,
+                  [](ByteBuffer& buffer, size_t bytes) { buffer.resizeUninitialized(bytes); });
 }
 
 WriteResult ReplaceFileContent(const std::string& path, std::string_view content,

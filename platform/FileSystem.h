@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ByteBuffer.h"
+
 namespace quorvel::platform {
 
 // What the program knows of a directory entry, after following symbolic links.
@@ -41,6 +43,7 @@ bool MakeDirectory(const std::string& path);
 // error out holds whatever was read.
 enum class ReadResult { Ok, CannotOpen, ReadError };
 ReadResult ReadWholeFile(const std::string& path, std::string& out);
+ReadResult ReadWholeFile(const std::string& path, ByteBuffer& out);
 
 // Replaces or creates the file at path with content, never leaving a partial file:
 // the bytes go to a hidden temporary file in the same directory that is renamed over

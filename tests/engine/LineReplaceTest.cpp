@@ -120,7 +120,7 @@ TEST(ReplaceInLineTest, CzechLettersMatchTheirCaseInBothCodePages) {
 TEST(ReplaceInLinesTest, NotifiesEveryHitBeforeItsLineAndKeepsTheInput) {
   LineList input;
   input.assignSplit("ax\nb\nxx\n\nx");
-  const std::string before = input.joined();
+  const std::string before(input.joined());
   LineSearch search = MakeLineSearch("x", "yy", true, &Windows1250());
   LineList output;
   output.append("left over");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,63 @@ TEST(LineListTest, SplitsBytesByTheLineEndRules) {
     std::string joined;
     for (const std::string& line : c.lines) joined += line + "\r\n";
     EXPECT_EQ(JoinLines(list), joined);
+  }
+}
+
+// The line-end rules one byte at a time, to check the sixteen-byte scans against.
+std::vector<std::string> ReferenceSplit(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t i = 0;
+  while (i < bytes.size() && bytes[i] != '\0') {
+    std::string line;
+    while (i < bytes.size() && bytes[i] != '\r' && bytes[i] != '\n' && bytes[i] != '\0') {
+      line += bytes[i++];
+    }
+    lines.push_back(line);
+    if (i < bytes.size() && bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+      i += 2;
+    } else if (i < bytes.size() && bytes[i] != '\0') {
+      ++i;
+    }
+  }
+  return lines;
+}
+
+// Random texts of every line-end kind, of lines shorter and longer than a scan step,
+// split one after another by one list, so each split reuses what the last one left.
+TEST(LineListTest, SplitsRandomTextsLikeTheReferenceWhileReusingItsMemory) {
+  TempDir dir;
+  std::mt19937 random(20261210);
+  const char alphabet[] = {'a', 'b', '\xe9', '\r', '\n', '\0'};
+  LineList list;
+  LineList loaded;
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes;
+    const size_t lines = random() % 12;
+    const bool allCrLf = random() % 3 == 0;
+    for (size_t k = 0; k < lines; ++k) {
+      const size_t length = random() % 3 == 0 ? random() % 80 : random() % 6;
+      for (size_t c = 0; c < length; ++c) bytes += char('a' + random() % 26);
+      if (allCrLf) {
+        bytes += "\r\n";
+      } else if (random() % 8 == 0) {
+        bytes += alphabet[random() % 6];  // now and then a NUL, or two lines run together
+      } else {
+        const char* ends[] = {"\r\n", "\n", "\r"};
+        bytes += ends[random() % 3];
+      }
+    }
+    const std::vector<std::string> expected = ReferenceSplit(bytes);
+    list.assignSplit(bytes);
+    ASSERT_EQ(LinesOf(list), expected) << ::testing::PrintToString(bytes);
+    std::string joined;
+    for (const std::string& line : expected) joined += line + "\r\n";
+    ASSERT_EQ(JoinLines(list), joined) << ::testing::PrintToString(bytes);
+
+    if (round % 50 == 0) {
+      LoadLines(dir.write("f.txt", bytes), loaded);
+      ASSERT_EQ(LinesOf(loaded), expected) << ::testing::PrintToString(bytes);
+    }
   }
 }
 
