@@ -3,6 +3,7 @@
 // processor allows: the next line end, and the next occurrence of the search text.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -74,21 +75,9 @@ class FoldedFinder {
  public:
   FoldedFinder(std::string_view upperNeedle, const unsigned char* table)
       : needle_(upperNeedle), table_(table) {
-    for (int b = 0; b < 256; ++b) {
-      if (needle_.empty()) break;
-      if (table_[b] == static_cast<unsigned char>(needle_.front()) && firstCount_ < kMaxForms) {
-        first_[firstCount_] = char(b);
-        ++firstCount_;
-      } else if (table_[b] == static_cast<unsigned char>(needle_.front())) {
-        simd_ = false;
-      }
-      if (table_[b] == static_cast<unsigned char>(needle_.back()) && lastCount_ < kMaxForms) {
-        last_[lastCount_] = char(b);
-        ++lastCount_;
-      } else if (table_[b] == static_cast<unsigned char>(needle_.back())) {
-        simd_ = false;
-      }
-    }
+    if (needle_.empty()) return;
+    first_ = FormsOf(needle_.front(), table_);
+    last_ = FormsOf(needle_.back(), table_);
   }
 
   size_t find(std::string_view hay) const {
@@ -98,24 +87,23 @@ class FoldedFinder {
     const char* p = hay.data();
     size_t i = 0;
 #if defined(__SSE2__)
-    if (simd_ && firstCount_ > 0 && lastCount_ > 0) {
-      for (; i + (m - 1) + 16 <= n; i += 16) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + m - 1));
-        __m128i firstHit = _mm_setzero_si128(), lastHit = _mm_setzero_si128();
-        for (int k = 0; k < firstCount_; ++k) {
-          firstHit = _mm_or_si128(firstHit, _mm_cmpeq_epi8(a, _mm_set1_epi8(first_[k])));
-        }
-        for (int k = 0; k < lastCount_; ++k) {
-          lastHit = _mm_or_si128(lastHit, _mm_cmpeq_epi8(b, _mm_set1_epi8(last_[k])));
-        }
-        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(firstHit, lastHit)));
-        while (mask) {
-          size_t at = i + size_t(__builtin_ctz(mask));
-          if (matchesAt(p + at)) return at;
-          mask &= mask - 1;
-        }
-      }
+    if (first_.count > 0 && last_.count > 0 && first_.count <= kMaxForms &&
+        last_.count <= kMaxForms) {
+      const bool found =
+          first_.oneBit && last_.oneBit
+              ? scanCandidates(p, n, i,
+                               [](__m128i v, const Forms& f) {
+                                 return _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(f.bit)),
+                                                       _mm_set1_epi8(f.withBit));
+                               })
+              : scanCandidates(p, n, i, [](__m128i v, const Forms& f) {
+                  __m128i hit = _mm_setzero_si128();
+                  for (int k = 0; k < f.count; ++k) {
+                    hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(f.form[k])));
+                  }
+                  return hit;
+                });
+      if (found) return i;
     }
 #endif
     for (; i + m <= n; ++i) {
@@ -126,6 +114,58 @@ class FoldedFinder {
 
  private:
   static constexpr int kMaxForms = 4;
+
+  // The bytes that upper-case to one byte of the needle. Where there are at most two
+  // and they differ in one bit, a byte is one of them exactly when setting that bit
+  // gives their common value: one test in place of one per form.
+  struct Forms {
+    char form[kMaxForms] = {};
+    int count = 0;  // past kMaxForms only counted
+    bool oneBit = false;
+    char bit = 0;
+    char withBit = 0;
+  };
+
+  static Forms FormsOf(char upper, const unsigned char* table) {
+    Forms f;
+    for (int b = 0; b < 256; ++b) {
+      if (table[b] != static_cast<unsigned char>(upper)) continue;
+      if (f.count < kMaxForms) f.form[f.count] = char(b);
+      ++f.count;
+    }
+    if (f.count == 1 || f.count == 2) {
+      const unsigned diff = f.count == 1 ? 0u : unsigned(uint8_t(f.form[0]) ^ uint8_t(f.form[1]));
+      if ((diff & (diff - 1)) == 0) {
+        f.oneBit = true;
+        f.bit = char(diff);
+        f.withBit = char(uint8_t(f.form[0]) | diff);
+      }
+    }
+    return f;
+  }
+
+#if defined(__SSE2__)
+  // Runs the sixteen-byte test over p: true with i at the first match, or false with
+  // i where the byte-by-byte tail goes on.
+  template <typename Test>
+  bool scanCandidates(const char* p, size_t n, size_t& i, Test test) const {
+    const size_t m = needle_.size();
+    for (; i + (m - 1) + 16 <= n; i += 16) {
+      __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + m - 1));
+      unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(test(a, first_), test(b, last_))));
+      while (mask) {
+        size_t at = i + size_t(__builtin_ctz(mask));
+        if (matchesAt(p + at)) {
+          i = at;
+          return true;
+        }
+        mask &= mask - 1;
+      }
+    }
+    return false;
+  }
+#endif
 
   bool matchesAt(const char* p) const {
     for (size_t j = 0; j < needle_.size(); ++j) {
@@ -138,11 +178,8 @@ class FoldedFinder {
 
   std::string_view needle_;
   const unsigned char* table_;
-  char first_[kMaxForms] = {};
-  char last_[kMaxForms] = {};
-  int firstCount_ = 0;
-  int lastCount_ = 0;
-  bool simd_ = true;
+  Forms first_;
+  Forms last_;
 };
 
 }  // namespace quorvel::scan

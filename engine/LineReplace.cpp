@@ -47,7 +47,8 @@ class LineSplicer {
   explicit LineSplicer(const LineSearch& search)
       : codePage_(CodePageOf(search)),
         replacement_(search.replacementText),
-        needle_(search.caseSensitive ? search.searchText : search.upperSearchText) {
+        needle_(search.caseSensitive ? search.searchText : search.upperSearchText),
+        folded_(needle_, codePage_.upperTable()) {
     if (search.caseSensitive) {
       mode_ = Mode::Exact;
     } else if (codePage_.isUtf8()) {
@@ -55,13 +56,12 @@ class LineSplicer {
       reach_ = kUtf8Reach;
     } else {
       mode_ = Mode::Table;
-      upperReplacement_ = codePage_.upper(replacement_);
     }
     back_ = needle_.size() - 1 + reach_;
   }
 
-  // Runs the loop over line (lineUpper its upper-cased form, unused when case
-  // sensitive) from its leftmost match at first; the result is in result().
+  // Runs the loop over line (lineUpper its upper-cased form, used only under UTF-8)
+  // from its leftmost match at first; the result is in result().
   void run(std::string_view line, std::string_view lineUpper, size_t first,
            const HitNotification& onHit) {
     line_ = line;
@@ -84,9 +84,11 @@ class LineSplicer {
   const std::string& result() const { return head_; }
 
  private:
+  // Table: a single-byte code page, whose upper-casing goes byte by byte, so the line
+  // is searched through the table as it is and never upper-cased.
   enum class Mode { Exact, Table, Utf8 };
 
-  bool upperCased() const { return mode_ != Mode::Exact; }
+  bool upperCased() const { return mode_ == Mode::Utf8; }
 
   // Moves the next count bytes of the rest into the head.
   void pull(size_t count) {
@@ -102,9 +104,7 @@ class LineSplicer {
     rest_ += needle_.size() - inHead;
     switch (mode_) {
       case Mode::Exact:
-        break;
       case Mode::Table:
-        headUpper_.replace(at, inHead, upperReplacement_);
         break;
       case Mode::Utf8: {
         headUpper_.replace(at, inHead, replacement_);
@@ -134,7 +134,7 @@ class LineSplicer {
     const std::string_view rest = (upperCased() ? lineUpper_ : line_).substr(rest_);
     const size_t length = needle_.size();
     if (from < head.size()) {
-      size_t at = Find(head.substr(from), needle_);
+      size_t at = find(head.substr(from));
       if (at != npos) return from + at;
     }
     // A match across the seam between head and rest.
@@ -143,18 +143,22 @@ class LineSplicer {
       if (start < head.size()) {
         seam_.assign(head.substr(start));
         seam_.append(rest.substr(0, length - 1));
-        size_t at = Find(seam_, needle_);
+        size_t at = find(seam_);
         if (at != npos) return start + at;
       }
     }
-    size_t at = Find(rest, needle_);
+    size_t at = find(rest);
     return at == npos ? npos : head.size() + at;
+  }
+
+  size_t find(std::string_view hay) const {
+    return mode_ == Mode::Table ? folded_.find(hay) : Find(hay, needle_);
   }
 
   const platform::CodePage& codePage_;
   const std::string& replacement_;
   const std::string& needle_;
-  std::string upperReplacement_;
+  const scan::FoldedFinder folded_;
   Mode mode_ = Mode::Exact;
   size_t reach_ = 0;
   size_t back_ = 0;
@@ -234,7 +238,6 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
   const bool folded = !search.caseSensitive && !page.isUtf8();
   const scan::FoldedFinder foldedFinder(needle, page.upperTable());
   std::string upperBlock;
-  std::string upperLine;
   LineSplicer splicer(search);
   bool changed = false;
   size_t next = 0;  // the first line not yet passed on
@@ -266,13 +269,7 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
 
       const size_t start = input.offsetOf(next) - blockFrom;
       const std::string_view line = input[next];
-      std::string_view lineUpper = hay.substr(start, line.size());
-      if (folded) {
-        upperLine.assign(line);
-        page.upperInPlace(upperLine.data(), upperLine.size());
-        lineUpper = upperLine;
-      }
-      splicer.run(line, lineUpper, from + hit - start, onHit);
+      splicer.run(line, hay.substr(start, line.size()), from + hit - start, onHit);
       output.append(splicer.result());
       changed = true;
       ++next;
