@@ -48,7 +48,8 @@ class LineSplicer {
       : codePage_(CodePageOf(search)),
         replacement_(search.replacementText),
         needle_(search.caseSensitive ? search.searchText : search.upperSearchText),
-        folded_(needle_, codePage_.upperTable()) {
+        folded_(search.caseSensitive || codePage_.isUtf8() ? std::string_view() : needle_,
+                codePage_.upperTable()) {
     if (search.caseSensitive) {
       mode_ = Mode::Exact;
     } else if (codePage_.isUtf8()) {
@@ -236,7 +237,8 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
   // A single-byte code page upper-cases byte for byte, so the text is searched as it
   // is, through the table, and only lines with a hit are upper-cased.
   const bool folded = !search.caseSensitive && !page.isUtf8();
-  const scan::FoldedFinder foldedFinder(needle, page.upperTable());
+  const scan::FoldedFinder foldedFinder(folded ? std::string_view(needle) : std::string_view(),
+                                        page.upperTable());
   std::string upperBlock;
   LineSplicer splicer(search);
   bool changed = false;

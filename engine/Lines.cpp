@@ -154,8 +154,9 @@ void LineList::appendRange(const LineList& other, size_t first, size_t last) {
   for (size_t k = first; k < last; ++k) ends_.push_back(other.ends_[k] + shift);
 }
 
-void LoadLines(const std::string& path, LineList& list) {
-  switch (platform::ReadWholeFile(path, list.read_)) {
+LoadedFile LoadLines(const std::string& path, LineList& list) {
+  LoadedFile file;
+  switch (platform::ReadWholeFile(path, list.read_, &file.readOnly)) {
     case platform::ReadResult::Ok:
       break;
     case platform::ReadResult::CannotOpen:
@@ -163,7 +164,9 @@ void LoadLines(const std::string& path, LineList& list) {
     case platform::ReadResult::ReadError:
       throw StreamReadError();
   }
+  file.size = int64_t(list.read_.size());
   list.splitRead();
+  return file;
 }
 
 std::string JoinLines(const LineList& list) { return std::string(list.joined()); }
@@ -186,8 +189,12 @@ int64_t FileSize64(const std::string& path) {
 }
 
 bool LooksLikeText(const LineList& list, const std::string& path) {
+  return LooksLikeText(list, FileSize64(path));
+}
+
+bool LooksLikeText(const LineList& list, int64_t fileSize) {
   const int64_t joinedLength = int64_t(list.joined().size());
-  const double difference = double(joinedLength - FileSize64(path));
+  const double difference = double(joinedLength - fileSize);
   return difference >= -1.0;
 }
 

@@ -15,6 +15,13 @@ namespace platform {
 class CodePage;
 }
 
+// What opening a loaded file showed: how many bytes it held and its read-only bit, so
+// a run need not ask the file system again.
+struct LoadedFile {
+  int64_t size = 0;
+  bool readOnly = false;
+};
+
 // An ordered list of lines, none holding CR, LF or NUL. The lines are kept back to
 // back in their joined form (each followed by CR LF), so joining and saving cost no
 // copy and appending costs one. A list loaded again and again keeps its memory, so a
@@ -44,7 +51,7 @@ class LineList {
   size_t lineAt(size_t offset, size_t first = 0) const;
 
  private:
-  friend void LoadLines(const std::string& path, LineList& list);
+  friend LoadedFile LoadLines(const std::string& path, LineList& list);
 
   // Splits bytes (which may be read_) into the list.
   void split(std::string_view bytes);
@@ -59,7 +66,7 @@ class LineList {
   std::vector<size_t> ends_;   // offset just past each line's CR LF
 };
 
-void LoadLines(const std::string& path, LineList& list);  // "Cannot open file %s"
+LoadedFile LoadLines(const std::string& path, LineList& list);  // "Cannot open file %s"
 std::string JoinLines(const LineList& list);
 void SaveLines(const LineList& list, const std::string& path);  // "Cannot create file %s",
                                                                 // "Stream write error"
@@ -67,6 +74,8 @@ void SaveLines(const LineList& list, const std::string& path);  // "Cannot creat
 int64_t FileSize64(const std::string& path);
 // False when a NUL byte cut off more of the file than joining the lines adds back.
 bool LooksLikeText(const LineList& list, const std::string& path);
+// The same test against the size of the file the lines were loaded from.
+bool LooksLikeText(const LineList& list, int64_t fileSize);
 
 // Upper-cases under the active code page, byte for byte, keeping the length.
 std::string UpperAnsi(std::string_view text);

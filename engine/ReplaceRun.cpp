@@ -84,8 +84,10 @@ class Run {
     host_.pumpEvents();
     if (IsHiddenOrSystem(path)) return FileEnd::Next;
 
-    LoadLines(path, input_);
-    const bool sourceReadOnly = IsReadOnlyFile(path);
+    // The file as it was opened: the read-only bit is taken before anything is written,
+    // and the text test measures the bytes that were read.
+    const LoadedFile loaded = LoadLines(path, input_);
+    const bool sourceReadOnly = loaded.readOnly;
 
     const TargetPaths target = TargetPathsFor(path, plan_.workBase, plan_.targetRoot);
     if (!CreateDirectoryPath(target.directory)) {
@@ -96,7 +98,7 @@ class Run {
 
     const RunOptions& options = plan_.options;
     const bool copyAllowed = options.CopyUnchanged && !options.OverSource;
-    const bool asText = options.NoSafety || LooksLikeText(input_, path);
+    const bool asText = options.NoSafety || LooksLikeText(input_, loaded.size);
     if (asText) {
       const bool changed = ReplaceInLines(
           input_, output_, plan_.search, [this] { counters_.add(RunCounter::HitsFound); },

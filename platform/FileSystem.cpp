@@ -251,10 +251,11 @@ ssize_t ReadUpTo(int fd, char* to, size_t size) {
 
 // Opens path, sizes out through resize(bytes) and reads the file into it.
 template <typename Buffer, typename Resize>
-ReadResult ReadInto(const std::string& path, Buffer& out, Resize resize) {
+ReadResult ReadInto(const std::string& path, Buffer& out, Resize resize, bool* readOnly) {
   struct stat st;
   int fd = OpenRegularForReading(path, st);
   if (fd < 0) return ReadResult::CannotOpen;
+  if (readOnly) *readOnly = (st.st_mode & S_IWUSR) == 0;
   FdCloser closer(fd);
   try {
     resize(out, size_t(st.st_size));
@@ -270,13 +271,15 @@ ReadResult ReadInto(const std::string& path, Buffer& out, Resize resize) {
 }  // namespace
 
 ReadResult ReadWholeFile(const std::string& path, std::string& out) {
-  return ReadInto(path, out, [](std::string& buffer, size_t bytes) { buffer.resize(bytes); });
+  return ReadInto(
+      path, out, [](std::string& buffer, size_t bytes) { buffer.resize(bytes); }, nullptr);
 }
 
-ReadResult ReadWholeFile(const std::string& path, ByteBuffer& out) {
+ReadResult ReadWholeFile(const std::string& path, ByteBuffer& out, bool* readOnly) {
   // A buffer kept from earlier files is filled as it is, never cleared first.
-  return ReadInto(path, out,
-                  [](ByteBuffer& buffer, size_t bytes) { buffer.resizeUninitialized(bytes); });
+  return ReadInto(
+      path, out, [](ByteBuffer& buffer, size_t bytes) { buffer.resizeUninitialized(bytes); },
+      readOnly);
 }
 
 WriteResult ReplaceFileContent(const std::string& path, std::string_view content,

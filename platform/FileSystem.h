@@ -43,7 +43,8 @@ bool MakeDirectory(const std::string& path);
 // error out holds whatever was read.
 enum class ReadResult { Ok, CannotOpen, ReadError };
 ReadResult ReadWholeFile(const std::string& path, std::string& out);
-ReadResult ReadWholeFile(const std::string& path, ByteBuffer& out);
+// Also tells, when asked, whether the opened file's read-only bit was set.
+ReadResult ReadWholeFile(const std::string& path, ByteBuffer& out, bool* readOnly = nullptr);
 
 // Replaces or creates the file at path with content, never leaving a partial file:
 // the bytes go to a hidden temporary file in the same directory that is renamed over
