@@ -49,8 +49,18 @@ void LineList::appendFrom(const LineList& other, size_t i) {
 }
 
 size_t LineList::lineAt(size_t offset, size_t first) const {
-  auto it = std::upper_bound(ends_.begin() + std::ptrdiff_t(std::min(first, ends_.size())),
-                             ends_.end(), offset);
+  // The line sought is mostly a few lines after first, so the range is widened step by
+  // step from there before it is halved: a search costs the logarithm of the distance,
+  // not of the file's line count.
+  size_t low = std::min(first, ends_.size());
+  size_t step = 1;
+  while (low + step < ends_.size() && ends_[low + step - 1] <= offset) {
+    low += step;
+    step *= 2;
+  }
+  const size_t high = std::min(low + step, ends_.size());
+  auto it = std::upper_bound(ends_.begin() + std::ptrdiff_t(low),
+                             ends_.begin() + std::ptrdiff_t(high), offset);
   return size_t(it - ends_.begin());
 }
 

@@ -135,6 +135,23 @@ TEST(LineListTest, AppendedLinesJoinWithCrLfAfterEveryLine) {
   EXPECT_EQ(copy.lineAt(14), 3u);
 }
 
+// Every offset, searched from every line before it: the line whose bytes hold it.
+TEST(LineListTest, LineAtFindsTheLineOfEveryOffsetFromAnyEarlierLine) {
+  LineList list;
+  std::vector<size_t> lineOf;  // offset -> line
+  for (size_t i = 0; i < 40; ++i) {
+    const std::string line(i % 7, 'x');
+    list.append(line);
+    lineOf.insert(lineOf.end(), line.size() + 2, i);
+  }
+  for (size_t offset = 0; offset < lineOf.size(); ++offset) {
+    for (size_t first = 0; first <= lineOf[offset]; ++first) {
+      ASSERT_EQ(list.lineAt(offset, first), lineOf[offset]) << offset << " from " << first;
+    }
+  }
+  EXPECT_EQ(list.lineAt(lineOf.size(), 3), list.size());
+}
+
 TEST(LoadLinesTest, ReadsTheFileAsLines) {
   TempDir dir;
   std::string path = dir.write("f.txt", "a\nb\rc\r\n");
