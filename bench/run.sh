@@ -19,9 +19,10 @@ new=pes
 # The corpus is windows-1250 text.
 export QUORVEL_CODEPAGE=windows-1250
 batch=$top/build/app/quorvel-batch
-if [ ! -x "$batch" ]; then
+floor=$top/build/bench/quorvel_bench_copy_floor
+if [ ! -x "$batch" ] || [ ! -x "$floor" ]; then
   cmake --preset default >/dev/null
-  cmake --build build --target quorvel-batch >/dev/null
+  cmake --build build --target quorvel-batch quorvel_bench_copy_floor >/dev/null
 fi
 
 corpus=$top/bench/corpus
@@ -75,6 +76,8 @@ time_it() {  # time_it NAME COMMAND...
 }
 
 run_cp() { cp -r "$work/tree" "$work/copy"; }
+# The file-system work of a run that changes every file, without the line work.
+run_floor() { "$floor" "$work/tree" "$work/out"; }
 run_sed() { find "$work/tree" -type f -exec sed -i "$1" {} +; }
 run_perl() { find "$work/tree" -type f -exec perl -pi -e "$1" {} +; }
 run_batch() { "$batch" "$1"; }
@@ -101,6 +104,7 @@ check_same "case-sensitive" g "$work/cs-source.ini" "$work/cs-target.ini"
 check_same "case-insensitive" gI "$work/ci-source.ini" "$work/ci-target.ini"
 
 time_it cp run_cp
+time_it floor run_floor
 for mode in cs ci; do
   if [ $mode = cs ]; then flags=g; pflags=g; else flags=gI; pflags=gi; fi
   time_it "$mode-sed" run_sed "s/$word/$new/$flags"
@@ -114,21 +118,27 @@ echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 echo "Trees in: $bench_dir ($(df -T "$bench_dir" | awk 'NR==2 {print $2}'))"
 echo "Corpus: $(find "$corpus" -type f | wc -l) files, $(du -sb "$corpus" | cut -f1) bytes; median of $reps runs, seconds"
 echo
-printf '| %-16s | %-10s | %-10s | %-12s | %-12s | %-12s |\n' case "cp -r" "sed -i" "perl -pi" "batch target" "batch source"
-printf '|%s|%s|%s|%s|%s|%s|\n' ------------------ ------------ ------------ -------------- -------------- --------------
+printf '| %-16s | %-10s | %-10s | %-10s | %-10s | %-12s | %-12s |\n' case "cp -r" "read+write" \
+  "sed -i" "perl -pi" "batch target" "batch source"
+printf '|%s|%s|%s|%s|%s|%s|%s|\n' ------------------ ------------ ------------ ------------ \
+  ------------ -------------- --------------
 for mode in cs ci; do
   label=$([ $mode = cs ] && echo case-sensitive || echo case-insensitive)
-  printf '| %-16s | %-10.3f | %-10.3f | %-12.3f | %-12.3f | %-12.3f |\n' "$label" "${result[cp]}" \
-    "${result[$mode-sed]}" "${result[$mode-perl]}" "${result[$mode-target]}" "${result[$mode-source]}"
+  printf '| %-16s | %-10.3f | %-10.3f | %-10.3f | %-10.3f | %-12.3f | %-12.3f |\n' "$label" \
+    "${result[cp]}" "${result[floor]}" "${result[$mode-sed]}" "${result[$mode-perl]}" \
+    "${result[$mode-target]}" "${result[$mode-source]}"
 done
+echo
+echo "read+write: quorvel_bench_copy_floor, the reads and safe writes of a run that changes"
+echo "every file, with no line work: the least a run over this tree can take."
 echo
 echo "Ratios to quorvel-batch (target / source): time of the other command divided by quorvel-batch's"
 for mode in cs ci; do
   for b in target source; do
     bt=${result[$mode-$b]}
-    printf '%s %s: cp %.2f  sed %.2f  perl %.2f\n' "$mode" "$b" \
-      "$(echo "${result[cp]} / $bt" | bc -l)" "$(echo "${result[$mode-sed]} / $bt" | bc -l)" \
-      "$(echo "${result[$mode-perl]} / $bt" | bc -l)"
+    printf '%s %s: cp %.2f  read+write %.2f  sed %.2f  perl %.2f\n' "$mode" "$b" \
+      "$(echo "${result[cp]} / $bt" | bc -l)" "$(echo "${result[floor]} / $bt" | bc -l)" \
+      "$(echo "${result[$mode-sed]} / $bt" | bc -l)" "$(echo "${result[$mode-perl]} / $bt" | bc -l)"
   done
 done
 exit $status
