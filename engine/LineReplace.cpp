@@ -39,6 +39,17 @@ void FormUpperSearchText(LineSearch& search) {
   search.upperSearchText = CodePageOf(search).upper(search.searchText);
 }
 
+// Whether a case-insensitive search can go through the code page's byte table over the
+// text as it is: in a single-byte code page every byte upper-cases alone, and in UTF-8
+// so does every ASCII byte, while other bytes never upper-case to ASCII, so a search
+// text of ASCII only matches where the table says it does.
+bool SearchesThroughTable(const LineSearch& search) {
+  if (search.caseSensitive) return false;
+  if (!CodePageOf(search).isUtf8()) return true;
+  return std::all_of(search.upperSearchText.begin(), search.upperSearchText.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 // The replacement loop of one line whose leftmost match is known. The line being
 // rebuilt is head_ followed by line_ from rest_ on; in the case-insensitive modes
 // headUpper_ is the upper-cased form of head_ in the context of the whole line.
@@ -48,15 +59,15 @@ class LineSplicer {
       : codePage_(CodePageOf(search)),
         replacement_(search.replacementText),
         needle_(search.caseSensitive ? search.searchText : search.upperSearchText),
-        folded_(search.caseSensitive || codePage_.isUtf8() ? std::string_view() : needle_,
+        folded_(SearchesThroughTable(search) ? std::string_view(needle_) : std::string_view(),
                 codePage_.upperTable()) {
     if (search.caseSensitive) {
       mode_ = Mode::Exact;
-    } else if (codePage_.isUtf8()) {
+    } else if (SearchesThroughTable(search)) {
+      mode_ = Mode::Table;
+    } else {
       mode_ = Mode::Utf8;
       reach_ = kUtf8Reach;
-    } else {
-      mode_ = Mode::Table;
     }
     back_ = needle_.size() - 1 + reach_;
   }
@@ -85,8 +96,8 @@ class LineSplicer {
   const std::string& result() const { return head_; }
 
  private:
-  // Table: a single-byte code page, whose upper-casing goes byte by byte, so the line
-  // is searched through the table as it is and never upper-cased.
+  // Table: the line is searched through the byte table as it is and never upper-cased
+  // (SearchesThroughTable).
   enum class Mode { Exact, Table, Utf8 };
 
   bool upperCased() const { return mode_ == Mode::Utf8; }
@@ -234,9 +245,8 @@ bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
   // and spares the memory of a second copy of the file.
   const platform::CodePage& page = CodePageOf(search);
   const std::string_view joined = input.joined();
-  // A single-byte code page upper-cases byte for byte, so the text is searched as it
-  // is, through the table, and only lines with a hit are upper-cased.
-  const bool folded = !search.caseSensitive && !page.isUtf8();
+  // Where the byte table serves, the text is searched as it is, never upper-cased.
+  const bool folded = SearchesThroughTable(search);
   const scan::FoldedFinder foldedFinder(folded ? std::string_view(needle) : std::string_view(),
                                         page.upperTable());
   std::string upperBlock;
