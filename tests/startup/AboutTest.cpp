@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ScriptedDialogs.h"
+#include "UrlCatcher.h"
 #include "platform/Error.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
@@ -33,6 +34,7 @@ namespace {
 using testing::ReadFile;
 using testing::ScriptedDialogs;
 using testing::TempDir;
+using testing::UrlCatcher;
 
 std::vector<TAboutForm*> OpenDialogs() {
   std::vector<TAboutForm*> open;
@@ -264,16 +266,6 @@ TEST_F(AboutTest, WhileOneIsOpenNoSecondDialogIsCreated) {
   EXPECT_FALSE(AboutOpen());
 }
 
-class UrlCatcher : public QObject {
-  Q_OBJECT
-
- public:
-  std::vector<QUrl> urls;
-
- public slots:
-  void open(const QUrl& url) { urls.push_back(url); }
-};
-
 TEST_F(AboutTest, TheAddressOpensANewMailMessage) {
   TAboutForm dialog;
   dialog.show();
@@ -306,4 +298,3 @@ TEST_F(AboutTest, APositionThatCannotBeStoredIsReportedAfterTheDialogHasClosed) 
 }  // namespace
 }  // namespace quorvel
 
-#include "AboutTest.moc"

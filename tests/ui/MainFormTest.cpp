@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "ScriptedDialogs.h"
+#include "UrlCatcher.h"
 #include "files/FileList.h"
 #include "files/PathText.h"
 #include "platform/CodePage.h"
@@ -44,6 +45,7 @@ using testing::ReadFile;
 using testing::ScriptedDialogs;
 using testing::ShownMessage;
 using testing::TempDir;
+using testing::UrlCatcher;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -597,16 +599,6 @@ TEST_F(MainFormTest, SaveForCommandLineUseWritesTheChosenFileAndKeepsTheSettings
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
-class UrlCatcher : public QObject {
-  Q_OBJECT
-
- public:
-  std::vector<QUrl> urls;
-
- public slots:
-  void open(const QUrl& url) { urls.push_back(url); }
-};
-
 TEST_F(MainFormTest, LogoOpensTheMakersPage) {
   UrlCatcher catcher;
   QDesktopServices::setUrlHandler("http", &catcher, "open");
@@ -641,4 +633,3 @@ TEST_F(MainFormTest, StartUpHooksRunOnceAndAFailedCloseKeepsTheWindowOpen) {
 }  // namespace
 }  // namespace quorvel
 
-#include "MainFormTest.moc"
