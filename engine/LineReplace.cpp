@@ -51,8 +51,8 @@ bool SearchesThroughTable(const LineSearch& search) {
 }
 
 // The replacement loop of one line whose leftmost match is known. The line being
-// rebuilt is head_ followed by line_ from rest_ on; in the case-insensitive modes
-// headUpper_ is the upper-cased form of head_ in the context of the whole line.
+// rebuilt is head_ followed by line_ from rest_ on; in the UTF-8 mode headUpper_ is the
+// upper-cased form of head_ in the context of the whole line.
 class LineSplicer {
  public:
   explicit LineSplicer(const LineSearch& search)
