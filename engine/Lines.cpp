@@ -105,11 +105,11 @@ void LineList::assignSplit(std::string_view bytes) {
   split(read_.view());
 }
 
-void LineList::split(std::string_view bytes) {
+size_t LineList::split(std::string_view bytes) {
   clear();
   const char* p = bytes.data();
   const size_t n = bytes.size();
-  if (n == 0 || p[0] == '\0') return;
+  if (n == 0 || p[0] == '\0') return 0;
 
   // Lines that end in CR LF are already in their joined form, so they are only
   // measured; a text made of nothing else is then taken whole.
@@ -125,8 +125,7 @@ void LineList::split(std::string_view bytes) {
     // The first other line end: from the line it closes on, the bytes are converted.
     joined_.reserve(i + 2 * (n - i) + kConvertSlack);
     joined_.assign(std::string_view(p, i));
-    convertFrom(p, i, n);
-    return;
+    return convertFrom(p, i, n);
   }
   if (p == read_.data()) {
     joined_.swap(read_);
@@ -134,9 +133,10 @@ void LineList::split(std::string_view bytes) {
   } else {
     joined_.assign(std::string_view(p, i));
   }
+  return i;
 }
 
-void LineList::convertFrom(const char* p, size_t i, size_t n) {
+size_t LineList::convertFrom(const char* p, size_t i, size_t n) {
   // Every line costs at least one byte of input and at most two of output more than
   // its text, so the text never grows past twice its length plus one line end; the
   // copy stores sixteen bytes at a time and may write that far past its end.
@@ -151,6 +151,7 @@ void LineList::convertFrom(const char* p, size_t i, size_t n) {
     if (i == n || p[i] == '\0') break;
   }
   joined_.resizeUninitialized(size_t(out - base));
+  return i;
 }
 
 void LineList::splitRead() {

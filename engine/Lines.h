@@ -52,14 +52,17 @@ class LineList {
 
  private:
   friend LoadedFile LoadLines(const std::string& path, LineList& list);
+  friend class LineStream;
 
-  // Splits bytes (which may be read_) into the list.
-  void split(std::string_view bytes);
+  // Splits bytes (which may be read_) into the list; returns where the text stopped:
+  // the size of bytes, or the offset of the NUL that ends it.
+  size_t split(std::string_view bytes);
   // Splits the file just read into read_.
   void splitRead();
   // Copies bytes from i on into joined_, which holds the lines before them, converting
-  // every line end; ends_ and joined_ get the lines that follow.
-  void convertFrom(const char* p, size_t i, size_t n);
+  // every line end; ends_ and joined_ get the lines that follow. Returns where the
+  // text stopped, as split does.
+  size_t convertFrom(const char* p, size_t i, size_t n);
 
   platform::ByteBuffer joined_;
   platform::ByteBuffer read_;  // the bytes of the file being loaded
