@@ -9,10 +9,9 @@
 
 #include "app/BatchHost.h"
 #include "app/CodePageCheck.h"
-#include "engine/ReplaceRun.h"
+#include "run/FrontEnd.h"
 #include "platform/Console.h"
 #include "platform/Error.h"
-#include "settings/Options.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -47,10 +46,7 @@ int main(int argc, char** argv) {
   }
   try {
     quorvel::OpenSettingsFile(argv[1]);
-    quorvel::LoadOptions(host.options());
-    quorvel::RunEnd end = quorvel::ReplaceRun(host);
-    // The window saves all options once more when it closes after a batch run.
-    quorvel::SaveOptions(host.options());
+    const quorvel::RunEnd end = quorvel::RunBatchJob(host.options(), host);
     host.endProgress();
     std::cout << host.resultLines() << std::flush;
     return end == quorvel::RunEnd::TargetDirFailed ? kExitTargetDirFailed : kExitCompleted;

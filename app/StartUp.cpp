@@ -7,7 +7,7 @@
 
 #include "app/CodePageCheck.h"
 #include "app/SettingsChoice.h"
-#include "engine/ReplaceRun.h"
+#include "run/FrontEnd.h"
 #include "net/UsagePing.h"
 #include "settings/Options.h"
 #include "settings/Settings.h"
@@ -43,11 +43,13 @@ void StartUp::FormCreate() {
 bool StartUp::FormShow() {
   try {
     if (!NoIniMode()) ReadFormPos(kDialogsSection, "TMainForm", form_);
-    LoadOptions(form_);
-    if (!batchMode()) return false;
-    // The run of the action button, except that its failure must reach this point:
-    // a batch job that failed is not closed but left open for the user.
-    ReplaceRun(form_);
+    if (!batchMode()) {
+      form_.options().loadOptions();
+      return false;
+    }
+    // The job of the batch runner, except that its failure must reach this point: a
+    // batch job that failed is not closed but left open for the user.
+    RunBatchJob(form_.options(), form_);
     form_.flushRunDisplays();
   } catch (const std::exception& error) {
     form_.showError(error);
@@ -59,7 +61,7 @@ bool StartUp::FormShow() {
 
 void StartUp::FormClose() {
   if (!NoIniMode()) WriteFormPos(kDialogsSection, "TMainForm", form_);
-  form_.saveOptions();
+  form_.options().saveOptions();
 }
 
 int RunProgram(const std::optional<std::string>& argument, Dialogs* dialogs) {

@@ -17,19 +17,19 @@ namespace {
 // Sets the busy flag for the lifetime of a run, so every way out clears it.
 class BusyGuard {
  public:
-  explicit BusyGuard(RunHost& host) : host_(host) { host_.setBusy(true); }
+  explicit BusyGuard(RunOptionsHost& host) : host_(host) { host_.setBusy(true); }
   ~BusyGuard() { host_.setBusy(false); }
   BusyGuard(const BusyGuard&) = delete;
   BusyGuard& operator=(const BusyGuard&) = delete;
 
  private:
-  RunHost& host_;
+  RunOptionsHost& host_;
 };
 
 // The three counts of a run; they wrap around instead of overflowing.
 class RunCounters {
  public:
-  explicit RunCounters(RunHost& host) : host_(host) {}
+  explicit RunCounters(RunDisplays& host) : host_(host) {}
 
   void reset() {
     for (RunCounter counter :
@@ -50,7 +50,7 @@ class RunCounters {
  private:
   static size_t Index(RunCounter counter) { return size_t(counter); }
 
-  RunHost& host_;
+  RunDisplays& host_;
   int32_t values_[3] = {0, 0, 0};
 };
 
@@ -66,7 +66,7 @@ enum class FileEnd { Next, EndRun };
 
 class Run {
  public:
-  Run(RunHost& host, RunPlan plan) : host_(host), plan_(std::move(plan)), counters_(host) {}
+  Run(RunDisplays& host, RunPlan plan) : host_(host), plan_(std::move(plan)), counters_(host) {}
 
   RunEnd processAll(const FileList& files) {
     counters_.reset();
@@ -129,7 +129,7 @@ class Run {
     return FileEnd::Next;
   }
 
-  RunHost& host_;
+  RunDisplays& host_;
   RunPlan plan_;
   RunCounters counters_;
   LineList input_;
@@ -145,27 +145,27 @@ std::optional<platform::Attributes> FileAttributes(const std::string& path) {
 
 }  // namespace
 
-RunEnd ReplaceRun(RunHost& host) {
-  if (host.busy()) return RunEnd::NotStarted;
-  BusyGuard busy(host);
+RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host) {
+  if (options.busy()) return RunEnd::NotStarted;
+  BusyGuard busy(options);
 
-  host.confirmUnsafeMode();
-  if (!host.runOptions().OverSource) {
-    host.setTargetDirText(NormalizeDirectoryText(host.targetDirText()));
+  options.confirmUnsafeMode();
+  if (!options.runOptions().OverSource) {
+    options.setTargetDirText(NormalizeDirectoryText(options.targetDirText()));
   }
-  host.setWorkDirText(NormalizeDirectoryText(host.workDirText()));
-  host.saveOptions();
+  options.setWorkDirText(NormalizeDirectoryText(options.workDirText()));
+  options.saveOptions();
 
   RunPlan plan;
-  plan.options = host.runOptions();
-  const RunOptions& options = plan.options;
-  plan.workBase = EnsureTrailingSeparator(options.WorkDir);
-  plan.targetRoot = options.OverSource ? options.WorkDir : options.TargetDir;
-  plan.search = MakeLineSearch(options.Search, options.RemoveMode ? std::string() : options.Replace,
-                               options.CaseSensitive);
+  plan.options = options.runOptions();
+  const RunOptions& chosen = plan.options;
+  plan.workBase = EnsureTrailingSeparator(chosen.WorkDir);
+  plan.targetRoot = chosen.OverSource ? chosen.WorkDir : chosen.TargetDir;
+  plan.search = MakeLineSearch(chosen.Search, chosen.RemoveMode ? std::string() : chosen.Replace,
+                               chosen.CaseSensitive);
 
   FileList files;
-  const int32_t count = BuildFileList(files, options.WorkDir, options.Extensions, options.Subdirs,
+  const int32_t count = BuildFileList(files, chosen.WorkDir, chosen.Extensions, chosen.Subdirs,
                                       host.listingNotice());
   host.showFileCount(count);
   host.setProgressPosition(0);

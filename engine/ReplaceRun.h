@@ -20,9 +20,9 @@ enum class RunEnd {
   TargetDirFailed,  // ended early after "Nemohu vytvořit cílový adresář."
 };
 
-// Performs one run with host. File errors end it with quorvel::Error; the busy flag
-// is cleared on every way out.
-RunEnd ReplaceRun(RunHost& host);
+// Performs one run with the options and the displays of a front end. File errors end
+// it with quorvel::Error; the busy flag is cleared on every way out.
+RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& displays);
 
 // Where the run puts the file at sourcePath: its directory's place below workBase (the
 // working directory with a trailing separator) repeated under targetRoot.

@@ -48,7 +48,7 @@ struct Sandbox {
     return tmp.write("work/" + relative, bytes);
   }
   std::string target(const std::string& relative) const { return out + "/" + relative; }
-  RunEnd run() { return ReplaceRun(host); }
+  RunEnd run() { return ReplaceRun(host, host); }
 };
 
 const std::string kSourceText = "a x b\nend";  // LF ends: a copy keeps them, a save does not

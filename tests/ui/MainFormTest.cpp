@@ -357,16 +357,16 @@ TEST_F(MainFormTest, HintsHaveTheirExactTextsAndTheApplicationWideSettings) {
 TEST_F(MainFormTest, SearchTextsGoThroughTheCodePageAndDirectoriesStayUtf8) {
   edit("SearchEdit")->setText("Žluťoučký kůň");
   edit("WorkDirEdit")->setText("/tmp/žluťoučký");
-  form_->saveOptions();
+  form_->options().saveOptions();
   EXPECT_TRUE(settingsHold("Search=\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2"));
   EXPECT_TRUE(settingsHold("WorkDir=/tmp/žluťoučký"));
-  EXPECT_EQ(form_->runOptions().Search, "\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2");
+  EXPECT_EQ(form_->options().runOptions().Search, "\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2");
 
   // A byte the code page has no character for comes back unchanged unless edited.
   dir_.write("Quorvel.ini", "[GENERAL]\r\nSearch=\x8Elu\x9Dou\xE8k\xFD\r\nReplace=a\x98z\r\n");
   LoadOptions(*form_);
   EXPECT_EQ(edit("SearchEdit")->text(), "Žluťoučký");
-  form_->saveOptions();
+  form_->options().saveOptions();
   EXPECT_TRUE(settingsHold("Replace=a\x98z"));
   EXPECT_EQ(form_->optionText("Replace"), "a\x98z");
 }
