@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     return kExitError;
   }
   try {
-    quorvel::OpenSettingsFile(argv[1]);
+    host.values().useSettingsFile(quorvel::OpenSettingsFile(argv[1]));
     const quorvel::RunEnd end = quorvel::RunBatchJob(host.options(), host);
     host.endProgress();
     std::cout << host.resultLines() << std::flush;

@@ -31,7 +31,7 @@ void StartUp::FormCreate() {
   ApplyHintSettings();
   // A picture that does not decode leaves the logo's place empty.
   form_.setLogo(DecodeJpegImage(LogoJpeg()));
-  ChooseSettingsFile(argument_);
+  form_.useSettingsFile(ChooseSettingsFile(argument_));
   form_.setCloseHandler([this] { FormClose(); });
   // The answer, and whether there is one at all, makes no difference to the program.
   try {
@@ -42,7 +42,8 @@ void StartUp::FormCreate() {
 
 bool StartUp::FormShow() {
   try {
-    if (!NoIniMode()) ReadFormPos(kDialogsSection, "TMainForm", form_);
+    const SettingsFile& settings = form_.settingsFile();
+    if (!settings.noIni) ReadFormPos(settings, kDialogsSection, "TMainForm", form_);
     if (!batchMode()) {
       form_.options().loadOptions();
       return false;
@@ -60,7 +61,8 @@ bool StartUp::FormShow() {
 }
 
 void StartUp::FormClose() {
-  if (!NoIniMode()) WriteFormPos(kDialogsSection, "TMainForm", form_);
+  const SettingsFile& settings = form_.settingsFile();
+  if (!settings.noIni) WriteFormPos(settings, kDialogsSection, "TMainForm", form_);
   form_.options().saveOptions();
 }
 

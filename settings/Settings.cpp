@@ -1,6 +1,5 @@
 #include "settings/Settings.h"
 
-#include <memory>
 #include <optional>
 
 #include "files/PathText.h"
@@ -13,32 +12,16 @@ namespace quorvel {
 
 namespace {
 
-std::string gSettingsPath;
-bool gNoIniMode = false;
-std::unique_ptr<SharedIni> gSharedIni;
-int32_t gIniUseCount = 0;
-
 constexpr std::string_view kNewSettingsContent = "[GENERAL]\r\n";
-
-// Holds the shared object for one value access, released also when the access throws.
-class IniUse {
- public:
-  IniUse() { AcquireIni(); }
-  ~IniUse() { ReleaseIni(); }
-  IniUse(const IniUse&) = delete;
-  IniUse& operator=(const IniUse&) = delete;
-  const std::string& path() const { return CurrentIni()->path(); }
-};
 
 std::string CutText(std::string value) {
   if (value.size() <= kIniTextLimit) return value;
   return platform::ActiveCodePage().cutToBytes(value, kIniTextLimit);
 }
 
-std::string ReadRaw(std::string_view section, std::string_view key, std::string_view fallback,
-                    size_t limit = platform::kProfileReadLimit) {
-  IniUse use;
-  return platform::ReadProfileString(use.path(), section, key, fallback, limit);
+std::string ReadRaw(const SettingsFile& file, std::string_view section, std::string_view key,
+                    std::string_view fallback, size_t limit = platform::kProfileReadLimit) {
+  return platform::ReadProfileString(file.path, section, key, fallback, limit);
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -82,87 +65,56 @@ int32_t DecimalOrZero(std::string_view text) {
 
 }  // namespace
 
-const std::string& SettingsPath() { return gSettingsPath; }
-
-void SetSettingsPath(std::string_view path) {
-  gSettingsPath.assign(path.substr(0, kSettingsPathLimit));
+SettingsFile SettingsFileAt(std::string_view path, bool noIni) {
+  return SettingsFile{std::string(path.substr(0, kSettingsPathLimit)), noIni};
 }
 
-bool NoIniMode() { return gNoIniMode; }
-void SetNoIniMode(bool on) { gNoIniMode = on; }
-
-bool OpenSettingsFile(const std::string& path) {
-  SetNoIniMode(false);
+SettingsFile OpenSettingsFile(const std::string& path) {
+  bool noIni = false;
   if (!platform::FileExists(path)) {
-    if (platform::ReplaceFileContent(path, kNewSettingsContent) != platform::WriteResult::Ok) {
-      SetNoIniMode(true);
-    }
+    noIni = platform::ReplaceFileContent(path, kNewSettingsContent) != platform::WriteResult::Ok;
   }
-  SetSettingsPath(path);
-  return NoIniMode();
+  return SettingsFileAt(path, noIni);
 }
 
-SharedIni::~SharedIni() { platform::FlushProfile(path_); }
-
-SharedIni* CurrentIni() { return gSharedIni.get(); }
-int32_t IniUseCount() { return gIniUseCount; }
-
-void AcquireIni() {
-  if (gIniUseCount == 0 || !gSharedIni) gSharedIni = std::make_unique<SharedIni>(SettingsPath());
-  ++gIniUseCount;
+std::string ReadIniString(const SettingsFile& file, std::string_view section,
+                          std::string_view key) {
+  return CutText(ReadRaw(file, section, key, ""));
 }
 
-void ReleaseIni() {
-  --gIniUseCount;
-  if (gIniUseCount == 0) {
-    gSharedIni.reset();
-  } else if (gIniUseCount < 0) {
-    gIniUseCount = 0;
+std::string ReadIniPath(const SettingsFile& file, std::string_view section, std::string_view key) {
+  return ReadRaw(file, section, key, "", std::string::npos);
+}
+
+void WriteIniString(const SettingsFile& file, std::string_view section, std::string_view key,
+                    std::string_view value) {
+  if (!platform::WriteProfileString(file.path, section, key, value)) {
+    throw UnableToWrite(file.path);
   }
 }
 
-std::string ReadIniString(std::string_view section, std::string_view key) {
-  return CutText(ReadRaw(section, key, ""));
-}
-
-std::string ReadIniPath(std::string_view section, std::string_view key) {
-  return ReadRaw(section, key, "", std::string::npos);
-}
-
-void WriteIniString(std::string_view section, std::string_view key, std::string_view value) {
-  std::string path;
-  bool written = false;
-  {
-    IniUse use;
-    path = use.path();
-    written = platform::WriteProfileString(path, section, key, value);
-  }
-  // Thrown after the release, so the use count is back at 0 for whoever catches it.
-  if (!written) throw UnableToWrite(path);
-}
-
-bool ReadIniBool(std::string_view section, std::string_view key) {
-  std::string value = ReadRaw(section, key, "");
+bool ReadIniBool(const SettingsFile& file, std::string_view section, std::string_view key) {
+  std::string value = ReadRaw(file, section, key, "");
   if (value.size() != 2) return false;
   return (value[0] == 'o' || value[0] == 'O') && (value[1] == 'n' || value[1] == 'N');
 }
 
-void WriteIniBool(std::string_view section, std::string_view key, bool value) {
-  WriteIniString(section, key, value ? "On" : "Off");
+void WriteIniBool(const SettingsFile& file, std::string_view section, std::string_view key,
+                  bool value) {
+  WriteIniString(file, section, key, value ? "On" : "Off");
 }
 
-void ReadFormPos(std::string_view section, std::string_view key, PositionedWindow& window) {
-  IniUse use;
-  std::string value =
-      CutText(platform::ReadProfileString(use.path(), section, key, "0,0"));
+void ReadFormPos(const SettingsFile& file, std::string_view section, std::string_view key,
+                 PositionedWindow& window) {
+  std::string value = CutText(ReadRaw(file, section, key, "0,0"));
   auto [x, y] = TextToPair(value);
   if (x == kNoPairValue && y == kNoPairValue) return;
   window.moveWindow(x, y);
 }
 
-void WriteFormPos(std::string_view section, std::string_view key,
+void WriteFormPos(const SettingsFile& file, std::string_view section, std::string_view key,
                   const PositionedWindow& window) {
-  WriteIniString(section, key, PairToText(window.windowLeft(), window.windowTop()));
+  WriteIniString(file, section, key, PairToText(window.windowLeft(), window.windowTop()));
 }
 
 std::string PairToText(int32_t x, int32_t y) { return IntToDecimal(x) + "," + IntToDecimal(y); }

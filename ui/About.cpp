@@ -114,10 +114,11 @@ QString NetworkNote() { return Text(kNetworkNote); }
 
 QUrl ContactMailUrl() { return QUrl(QStringLiteral("mailto:") + Text(kContactAddress)); }
 
-TAboutForm::TAboutForm(QWidget* parent)
+TAboutForm::TAboutForm(SettingsFile settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint) {
+                          Qt::WindowCloseButtonHint),
+      settings_(std::move(settings)) {
   gOpenDialog = this;
 
   setObjectName(QStringLiteral("TAboutForm"));
@@ -195,10 +196,10 @@ TAboutForm::TAboutForm(QWidget* parent)
   CloseButton->setFocus();
 
   // Without a settings file the dialog opens where it was designed to, every time.
-  if (NoIniMode()) {
+  if (settings_.noIni) {
     move(kAboutNoIniLeft, kAboutNoIniTop);
   } else {
-    ReadFormPos(kDialogsSection, "TAboutForm", *this);
+    ReadFormPos(settings_, kDialogsSection, "TAboutForm", *this);
   }
 }
 
@@ -216,12 +217,12 @@ void TAboutForm::EmailValueClick() {
 void TAboutForm::done(int result) {
   if (!closed_) {
     closed_ = true;
-    if (!NoIniMode()) {
+    if (!settings_.noIni) {
       // An exception must not cross the modal loop; the caller raises it afterwards.
       // The dialog closes regardless: only its position is lost, and a dialog that
       // cannot be closed while the settings file is locked would help nobody.
       try {
-        WriteFormPos(kDialogsSection, "TAboutForm", *this);
+        WriteFormPos(settings_, kDialogsSection, "TAboutForm", *this);
       } catch (...) {
         closeFailure_ = std::current_exception();
       }
@@ -253,13 +254,13 @@ void TAboutForm::keyPressEvent(QKeyEvent* event) {
 
 bool AboutOpen() { return gOpenDialog != nullptr; }
 
-void ShowAboutDialog(QWidget* parent) {
+void ShowAboutDialog(const SettingsFile& settings, QWidget* parent) {
   if (gOpenDialog) {
     gOpenDialog->raise();
     gOpenDialog->activateWindow();
     return;
   }
-  TAboutForm dialog(parent);
+  TAboutForm dialog(settings, parent);
   dialog.exec();
   if (dialog.closeFailure()) std::rethrow_exception(dialog.closeFailure());
 }

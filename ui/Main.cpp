@@ -412,7 +412,7 @@ void TMainForm::LogoImageClick() {
 
 void TMainForm::AboutButtonClick() {
   // The dialog reports a refused write of its position once it has closed.
-  guarded([this] { ShowAboutDialog(this); });
+  guarded([this] { ShowAboutDialog(settings_, this); });
 }
 
 void TMainForm::CloseButtonClick() { close(); }

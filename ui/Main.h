@@ -69,6 +69,8 @@ class TMainForm : public QWidget,
   void setShowHandler(std::function<void()> handler) { showHandler_ = std::move(handler); }
   void setCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
   void setLogo(const QImage& logo);
+  // The settings file the options and the window positions go to.
+  void useSettingsFile(SettingsFile settings) { settings_ = std::move(settings); }
 
   // The top-level handler: the error box with the application's title.
   void showError(const std::exception& error);
@@ -83,6 +85,7 @@ class TMainForm : public QWidget,
   bool FormCloseQuery() const { return !busy_; }
 
   // OptionControls (texts are the bytes the settings file stores).
+  const SettingsFile& settingsFile() const override { return settings_; }
   std::string optionText(std::string_view key) const override;
   void setOptionText(std::string_view key, const std::string& text) override;
   bool optionChecked(std::string_view key) const override;
@@ -165,6 +168,7 @@ class TMainForm : public QWidget,
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs& dialogs_;
   PanelNotice notice_;
+  SettingsFile settings_;
   ControlOptions options_{*this, *this};
   bool busy_ = false;
   bool shown_ = false;

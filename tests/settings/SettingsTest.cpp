@@ -62,27 +62,16 @@ TEST(PairToText, WritesDecimalWithAComma) {
   EXPECT_EQ(PairToText(INT32_MIN, 0), "-2147483648,0");
 }
 
-TEST_F(SettingsTest, EachAccessCreatesAndDestroysItsOwnSharedObject) {
+TEST_F(SettingsTest, EachAccessReadsTheFileItIsGiven) {
   std::string first = useSettings("[GENERAL]\r\nSearch=a\r\n", "first.ini");
   std::string second = dir_.write("second.ini", "[GENERAL]\r\nSearch=b\r\n");
 
-  EXPECT_EQ(ReadIniString("GENERAL", "Search"), "a");
-  EXPECT_EQ(IniUseCount(), 0);
-  EXPECT_EQ(CurrentIni(), nullptr);
-
-  AcquireIni();
-  ASSERT_NE(CurrentIni(), nullptr);
-  EXPECT_EQ(CurrentIni()->path(), first);
-  // A path change reaches the accesses only with the next object.
-  SetSettingsPath(second);
-  EXPECT_EQ(ReadIniString("GENERAL", "Search"), "a");
-  EXPECT_EQ(IniUseCount(), 1);
-  ReleaseIni();
-  EXPECT_EQ(CurrentIni(), nullptr);
-  EXPECT_EQ(ReadIniString("GENERAL", "Search"), "b");
-
-  ReleaseIni();  // one too many
-  EXPECT_EQ(IniUseCount(), 0);
+  EXPECT_EQ(settings_.path, first);
+  EXPECT_EQ(ReadIniString(settings_, "GENERAL", "Search"), "a");
+  // Another file is another value; the first one is untouched by it.
+  const SettingsFile other = SettingsFileAt(second);
+  EXPECT_EQ(ReadIniString(other, "GENERAL", "Search"), "b");
+  EXPECT_EQ(ReadIniString(settings_, "GENERAL", "Search"), "a");
 }
 
 TEST_F(SettingsTest, BooleansAreTrueOnlyForOn) {
@@ -101,16 +90,16 @@ TEST_F(SettingsTest, BooleansAreTrueOnlyForOn) {
   }
   useSettings(content);
   for (size_t i = 0; i < cases.size(); ++i) {
-    EXPECT_EQ(ReadIniBool("GENERAL", "B" + std::to_string(i)), cases[i].expected)
+    EXPECT_EQ(ReadIniBool(settings_, "GENERAL", "B" + std::to_string(i)), cases[i].expected)
         << '"' << cases[i].stored << '"';
   }
-  EXPECT_FALSE(ReadIniBool("GENERAL", "Missing"));
+  EXPECT_FALSE(ReadIniBool(settings_, "GENERAL", "Missing"));
 }
 
 TEST_F(SettingsTest, WritesBooleansAsOnAndOff) {
   std::string path = useSettings("[GENERAL]\r\n");
-  WriteIniBool("GENERAL", "A", true);
-  WriteIniBool("GENERAL", "B", false);
+  WriteIniBool(settings_, "GENERAL", "A", true);
+  WriteIniBool(settings_, "GENERAL", "B", false);
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nA=On\r\nB=Off\r\n");
 }
 
@@ -118,27 +107,26 @@ TEST_F(SettingsTest, TextsAreCutTo255BytesPathsNever) {
   std::string longText(300, 'a');
   std::string longPath = "/" + std::string(2100, 'p');
   useSettings("[GENERAL]\r\nSearch=" + longText + "\r\nWorkDir=" + longPath + "\r\n");
-  EXPECT_EQ(ReadIniString("GENERAL", "Search"), std::string(255, 'a'));
-  EXPECT_EQ(ReadIniString("GENERAL", "WorkDir").size(), 255u);
-  EXPECT_EQ(ReadIniPath("GENERAL", "WorkDir"), longPath);
+  EXPECT_EQ(ReadIniString(settings_, "GENERAL", "Search"), std::string(255, 'a'));
+  EXPECT_EQ(ReadIniString(settings_, "GENERAL", "WorkDir").size(), 255u);
+  EXPECT_EQ(ReadIniPath(settings_, "GENERAL", "WorkDir"), longPath);
 }
 
 TEST_F(SettingsTest, SettingsPathKeeps4095Bytes) {
-  SetSettingsPath(std::string(5000, 'p'));
-  EXPECT_EQ(SettingsPath(), std::string(4095, 'p'));
+  EXPECT_EQ(SettingsFileAt(std::string(5000, 'p')).path, std::string(4095, 'p'));
 }
 
 TEST_F(SettingsTest, RefusedWriteRaisesWithThePathAndReleases) {
   std::string path = useSettings("[GENERAL]\r\n");
   ::chmod(path.c_str(), 0444);
   try {
-    WriteIniString("GENERAL", "Search", "x");
+    WriteIniString(settings_, "GENERAL", "Search", "x");
     FAIL() << "no error raised";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
   }
-  EXPECT_EQ(IniUseCount(), 0);
-  EXPECT_EQ(CurrentIni(), nullptr);
+  // Nothing is held after the refusal: the file reads as before.
+  EXPECT_EQ(ReadIniString(settings_, "GENERAL", "Search"), "");
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\n");
 }
 
@@ -172,10 +160,9 @@ TEST_F(SettingsTest, ReadFormPosAppliesTheStoredPosition) {
     if (c.stored) content += "TMainForm="s + c.stored + "\r\n";
     useSettings(content);
     TestWindow window;
-    ReadFormPos(kDialogsSection, "TMainForm", window);
+    ReadFormPos(settings_, kDialogsSection, "TMainForm", window);
     EXPECT_EQ(window.left, c.left) << (c.stored ? c.stored : "(missing)");
     EXPECT_EQ(window.top, c.top) << (c.stored ? c.stored : "(missing)");
-    EXPECT_EQ(IniUseCount(), 0);
   }
 }
 
@@ -184,34 +171,34 @@ TEST_F(SettingsTest, WriteFormPosStoresThePresentPosition) {
   TestWindow window;
   window.left = -8;
   window.top = -8;
-  WriteFormPos(kDialogsSection, "TAboutForm", window);
+  WriteFormPos(settings_, kDialogsSection, "TAboutForm", window);
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nSearch=x\r\n[DIALOGS]\r\nTAboutForm=-8,-8\r\n");
 }
 
 TEST_F(SettingsTest, OpenSettingsFileCreatesAMissingFileAsOneSectionLine) {
   std::string path = dir_ / "new.ini";
-  EXPECT_FALSE(OpenSettingsFile(path));
+  const SettingsFile opened = OpenSettingsFile(path);
+  EXPECT_FALSE(opened.noIni);
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\n");
-  EXPECT_EQ(SettingsPath(), path);
+  EXPECT_EQ(opened.path, path);
 
   std::string existing = dir_.write("old.ini", "[OTHER]\nA=1\n");
-  EXPECT_FALSE(OpenSettingsFile(existing));
+  EXPECT_FALSE(OpenSettingsFile(existing).noIni);
   EXPECT_EQ(ReadFile(existing), "[OTHER]\nA=1\n");
 }
 
 TEST_F(SettingsTest, OpenSettingsFileFallsBackToNoIniMode) {
   std::string inMissingDir = dir_ / "missing/job.ini";
-  EXPECT_TRUE(OpenSettingsFile(inMissingDir));
-  EXPECT_TRUE(NoIniMode());
-  EXPECT_EQ(SettingsPath(), inMissingDir);
+  const SettingsFile opened = OpenSettingsFile(inMissingDir);
+  EXPECT_TRUE(opened.noIni);
+  EXPECT_EQ(opened.path, inMissingDir);
   EXPECT_FALSE(testing::Exists(dir_ / "missing"));
 
   std::string folder = dir_.mkdir("folder.ini");
-  EXPECT_TRUE(OpenSettingsFile(folder));
+  EXPECT_TRUE(OpenSettingsFile(folder).noIni);
 
-  // Cleared again for a file that can be used.
-  EXPECT_FALSE(OpenSettingsFile(dir_ / "ok.ini"));
-  EXPECT_FALSE(NoIniMode());
+  // Not set for a file that can be used.
+  EXPECT_FALSE(OpenSettingsFile(dir_ / "ok.ini").noIni);
 }
 
 }  // namespace

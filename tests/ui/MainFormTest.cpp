@@ -76,19 +76,14 @@ bool AnyPanelLeft() {
 class MainFormTest : public ::testing::Test {
  protected:
   MainFormTest()
-      : savedSettingsPath_(SettingsPath()),
-        savedNoIni_(NoIniMode()),
-        savedProgramDir_(ProgramDir()) {
+      : savedProgramDir_(ProgramDir()) {
     settingsPath_ = dir_.write("Quorvel.ini", "[GENERAL]\r\n");
-    SetSettingsPath(settingsPath_);
-    SetNoIniMode(false);
     SetProgramDirForTesting(dir_.mkdir("prog") + "/");
     form_ = std::make_unique<TMainForm>(&dialogs_);
+    form_->useSettingsFile(SettingsFileAt(settingsPath_));
   }
   ~MainFormTest() override {
     form_.reset();
-    SetSettingsPath(savedSettingsPath_);
-    SetNoIniMode(savedNoIni_);
     SetProgramDirForTesting(savedProgramDir_);
   }
 
@@ -127,8 +122,6 @@ class MainFormTest : public ::testing::Test {
   std::unique_ptr<TMainForm> form_;
 
  private:
-  std::string savedSettingsPath_;
-  bool savedNoIni_;
   std::string savedProgramDir_;
 };
 
@@ -594,7 +587,7 @@ TEST_F(MainFormTest, SaveForCommandLineUseWritesTheChosenFileAndKeepsTheSettings
   click("SaveAsButton");  // cancelled
   EXPECT_EQ(dialogs_.saveSuffixes, (std::vector<QString>{"ini", "ini"}));
   EXPECT_NE(ReadFile(job).find("Search=abc\r\n"), std::string::npos);
-  EXPECT_EQ(SettingsPath(), settingsPath_);
+  EXPECT_EQ(form_->settingsFile().path, settingsPath_);
   EXPECT_EQ(settings(), "[GENERAL]\r\n");
   EXPECT_TRUE(dialogs_.messages.empty());
 }
