@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "engine/ReplaceRun.h"
+#include "files/FileOps.h"
 #include "files/PathText.h"
 #include "platform/FileSystem.h"
 #include "settings/Settings.h"

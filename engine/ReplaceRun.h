@@ -33,14 +33,4 @@ struct TargetPaths {
 TargetPaths TargetPathsFor(const std::string& sourcePath, const std::string& workBase,
                            const std::string& targetRoot);
 
-bool IsHiddenOrSystem(const std::string& path);
-bool IsReadOnlyFile(const std::string& path);
-// Whether the target may be written; clears its read-only bit when ignoreReadOnly.
-bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly);
-void MarkReadOnly(const std::string& path);
-// True when the directory exists afterwards, every missing parent created.
-bool CreateDirectoryPath(const std::string& path);
-// A byte copy carrying the last-write time; throws quorvel::Error.
-void CopyWholeFile(const std::string& source, const std::string& destination);
-
 }  // namespace quorvel

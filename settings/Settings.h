@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace quorvel {
 
@@ -57,12 +56,5 @@ void ReadFormPos(const SettingsFile& file, std::string_view section, std::string
                  PositionedWindow& window);
 void WriteFormPos(const SettingsFile& file, std::string_view section, std::string_view key,
                   const PositionedWindow& window);
-
-// What TextToPair gives for both coordinates of a text without a comma.
-inline constexpr int32_t kNoPairValue = -2147483647;
-
-std::string PairToText(int32_t x, int32_t y);
-std::pair<int32_t, int32_t> TextToPair(std::string_view text);
-int32_t TextToIntOrZero(std::string_view text);
 
 }  // namespace quorvel

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "files/FileOps.h"
 #include "files/PathText.h"
 #include "platform/Error.h"
 #include "support/RecordingHost.h"
