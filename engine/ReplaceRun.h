@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/RunHost.h"
-#include "engine/RunOptions.h"
+#include "files/RunOptions.h"
 
 namespace quorvel {
 

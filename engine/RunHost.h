@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/RunOptions.h"
 #include "files/FileList.h"
+#include "files/RunOptions.h"
 
 namespace quorvel {
 

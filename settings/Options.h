@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/RunOptions.h"
+#include "files/RunOptions.h"
 #include "settings/Settings.h"
 
 namespace quorvel {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/RunHost.h"
-#include "engine/RunOptions.h"
 #include "files/FileList.h"
+#include "files/RunOptions.h"
 #include "files/PathText.h"
 
 namespace quorvel::testing {
