@@ -43,6 +43,7 @@ expected=(
   "644 share/doc/quorvel/examples/demo/dopis.txt"
   "644 share/doc/quorvel/examples/demo/seznam.txt"
   "644 share/doc/quorvel/examples/demo/utf8/poznamky.txt"
+  "644 share/lintian/overrides/quorvel"
 )
 for size in 16 22 24 32 48 64 128 256; do
   expected+=("644 share/icons/hicolor/${size}x${size}/apps/quorvel.png")
