@@ -15,13 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "support/ChildEnvironment.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace quorvel {
 namespace {
 
+using testing::ChildEnvironment;
+using testing::PointerArray;
 using testing::ReadFile;
 using testing::TempDir;
 using Action = CommandLine::Action;
@@ -147,21 +148,11 @@ Outcome RunIn(const std::string& cwd, const std::string& program,
               const std::vector<std::string>& args, const std::string& io) {
   std::vector<std::string> owned{program};
   owned.insert(owned.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& arg : owned) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> environment{"QT_QPA_PLATFORM=xcb", "QUORVEL_CODEPAGE=windows-1250",
-                                       "QUORVEL_PING_HOST=127.0.0.1:9", "HOME=" + io,
-                                       "XDG_CONFIG_HOME=" + io, "XDG_RUNTIME_DIR=" + io};
-  for (char** entry = environ; *entry; ++entry) {
-    const std::string text = *entry;
-    for (const char* kept : {"PATH=", "LD_", "ASAN_", "UBSAN_", "LSAN_"}) {
-      if (text.rfind(kept, 0) == 0) environment.push_back(text);
-    }
-  }
-  std::vector<char*> envp;
-  for (std::string& entry : environment) envp.push_back(entry.data());
-  envp.push_back(nullptr);
+  std::vector<char*> argv = PointerArray(owned);
+  std::vector<std::string> environment = ChildEnvironment(
+      {"QT_QPA_PLATFORM=xcb", "QUORVEL_CODEPAGE=windows-1250", "QUORVEL_PING_HOST=127.0.0.1:9",
+       "HOME=" + io, "XDG_CONFIG_HOME=" + io, "XDG_RUNTIME_DIR=" + io});
+  std::vector<char*> envp = PointerArray(environment);
   const std::string outPath = io + "/stdout";
   const std::string errPath = io + "/stderr";
 
