@@ -22,7 +22,6 @@
 #include "support/LoopbackServer.h"
 #include "support/TempDir.h"
 
-
 namespace quorvel {
 namespace {
 
