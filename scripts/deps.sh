@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick xdotool fonts-dejavu-core fontconfig
   python3 perl time bc
+  util-linux
 )
 
 missing=()
