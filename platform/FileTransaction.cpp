@@ -24,6 +24,7 @@ namespace {
 
 constexpr size_t kCopyBlock = 8192;
 constexpr size_t kTempNameKeep = 200;  // bytes of the target's name kept in a temporary name
+constexpr size_t kTempNameExtra = 8;    // the point before it, the point and six letters after
 constexpr int kDirFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
 TransactionHook g_hook = nullptr;
@@ -138,7 +139,7 @@ std::string WithoutTrailingSlashes(std::string path) {
 struct LiveTemp {
   volatile sig_atomic_t used;
   int dirfd;
-  char name[NAME_MAX + 1];
+  char name[PATH_MAX];
 };
 LiveTemp g_live[8];
 
@@ -234,12 +235,16 @@ std::string RandomSuffix() {
   return suffix;
 }
 
-// Creates a hidden file (0600, exclusive) beside name in dirfd; its name in tempName.
-// With track, a terminating signal removes it.
-int CreateTemp(int dirfd, std::string_view name, bool track, std::string& tempName, int& slot) {
-  EndSignalsHeld held;
+// Creates a hidden file (0600, exclusive) beside the file called name, in dirfd after
+// prefix; its name, relative to dirfd, in tempName. With track, a terminating signal
+// removes it: the name is registered before the file exists, so no moment is left in
+// which it exists unregistered (a signal just after a clash on a name would remove the
+// other file of that name, a hidden temporary file of another run, with odds of one in
+// 62 to the 6th for every clash).
+int CreateTemp(int dirfd, const std::string& prefix, std::string_view name, bool track,
+               std::string& tempName, int& slot) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempName = "." + std::string(name.substr(0, kTempNameKeep)) + "." + RandomSuffix();
+    tempName = prefix + "." + std::string(name.substr(0, kTempNameKeep)) + "." + RandomSuffix();
     if (track) slot = RegisterTemp(dirfd, tempName);
     int fd = ::openat(dirfd, tempName.c_str(),
                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -456,8 +461,13 @@ bool SourceFile::unchanged() const {
 struct FileTransaction::State {
   std::string path;  // as the caller named it
   WriteRequest request;
-  DirHandle dir;     // the directory of the file written (a link's file, not the link)
-  std::string name;  // its name there
+  // The directory of the file written (a link's file, not the link): held open, or
+  // for a short path outside any tree named by prefix relative to the current directory.
+  DirHandle dir;
+  int dirfd = AT_FDCWD;
+  std::string prefix;  // before names relative to dirfd: empty, or the directory and '/'
+  std::string own;     // the file's own name
+  std::string name;    // prefix and own name: the file relative to dirfd
   bool exists = false;
   struct stat old = {};
   int tempFd = -1;
@@ -478,7 +488,7 @@ void FileTransaction::abort() {
   State& s = *state_;
   if (s.tempFd >= 0) ::close(s.tempFd);
   s.tempFd = -1;
-  if (!s.tempName.empty()) ::unlinkat(s.dir.fd(), s.tempName.c_str(), 0);
+  if (!s.tempName.empty()) ::unlinkat(s.dirfd, s.tempName.c_str(), 0);
   UnregisterTemp(s.slot);
   s.tempName.clear();
   s.active = false;
@@ -486,31 +496,43 @@ void FileTransaction::abort() {
 
 namespace {
 
-// Finds the file a write replaces: its directory, opened, and its name there. False for
-// anything a write may not replace or create.
-bool LocateTarget(const std::string& path, const WriteTree* tree, DirHandle& dir,
-                  std::string& name, bool& isLink) {
-  isLink = false;
+// Where the file a write replaces lives.
+struct Located {
+  DirHandle dir;
+  std::string dirPath;  // without a tree: the directory as a path
+  std::string own;
+  bool found = false;  // st holds the entry at the end (after a link)
+  struct stat st = {};
+};
+
+// Finds the file a write replaces: its directory, opened, and its own name there.
+// False for anything a write may not replace or create.
+bool LocateTarget(const std::string& path, const WriteTree* tree, Located& at) {
   std::string dirPart;
-  SplitPath(WithoutTrailingSlashes(path), dirPart, name);
-  if (name.empty() || name == "." || name == "..") return false;
+  SplitPath(WithoutTrailingSlashes(path), dirPart, at.own);
+  if (at.own.empty() || at.own == "." || at.own == "..") return false;
+  int dirfd = AT_FDCWD;
+  std::string name = WithoutTrailingSlashes(path);
   if (tree) {
     std::optional<std::string> relative = tree->relativeOf(path);
     if (!relative || relative->empty()) return false;
     std::string relDir, ignored;
     SplitPath(*relative, relDir, ignored);
-    if (OpenLevels(tree->fd(), relDir, false, dir) != WriteTree::DirStatus::Ok) return false;
+    if (OpenLevels(tree->fd(), relDir, false, at.dir) != WriteTree::DirStatus::Ok) return false;
+    dirfd = at.dir.fd();
+    name = at.own;
   } else {
-    dir = DirHandle(::open(dirPart.c_str(), kDirFlags));
-    if (!dir.valid()) return false;
+    at.dirPath = dirPart;
   }
-  struct stat st;
-  if (::fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
-  if (!S_ISLNK(st.st_mode)) return true;
+  if (::fstatat(dirfd, name.c_str(), &at.st, AT_SYMLINK_NOFOLLOW) != 0) {
+    // A missing directory shows when the temporary file cannot be made in it.
+    return errno == ENOENT;
+  }
+  at.found = true;
+  if (!S_ISLNK(at.st.st_mode)) return true;
 
   // Written through, the link kept: find the file it leads to, and inside a tree open
   // the way there afresh without following anything.
-  isLink = true;
   char* real = ::realpath(path.c_str(), nullptr);
   if (!real) return false;  // leads nowhere
   const std::string realPath(real);
@@ -520,12 +542,15 @@ bool LocateTarget(const std::string& path, const WriteTree* tree, DirHandle& dir
     const std::string& root = tree->resolvedRoot();
     std::string relative = realPath.substr(std::min(realPath.size(), root.size() + 1));
     std::string relDir;
-    SplitPath(relative, relDir, name);
-    return OpenLevels(tree->fd(), relDir, false, dir) == WriteTree::DirStatus::Ok;
+    SplitPath(relative, relDir, at.own);
+    if (OpenLevels(tree->fd(), relDir, false, at.dir) != WriteTree::DirStatus::Ok) return false;
+    dirfd = at.dir.fd();
+    name = at.own;
+  } else {
+    SplitPath(realPath, at.dirPath, at.own);
+    name = realPath;
   }
-  SplitPath(realPath, dirPart, name);
-  dir = DirHandle(::open(dirPart.c_str(), kDirFlags));
-  return dir.valid();
+  return ::fstatat(dirfd, name.c_str(), &at.st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 }  // namespace
@@ -537,12 +562,30 @@ TransactionResult FileTransaction::begin(const std::string& path, const WriteReq
   s.request = request;
   s.exists = false;
   s.written = 0;
-  bool isLink = false;
-  if (!LocateTarget(path, request.tree, s.dir, s.name, isLink)) {
-    return TransactionResult::CannotCreate;
+  Located at;
+  if (!LocateTarget(path, request.tree, at)) return TransactionResult::CannotCreate;
+  s.own = std::move(at.own);
+  if (at.dir.valid()) {
+    s.dir = std::move(at.dir);
+  } else if (at.dirPath.size() + 1 + s.own.size() + kTempNameExtra < PATH_MAX &&
+             at.dirPath.size() + 2 + kTempNameKeep + kTempNameExtra < PATH_MAX) {
+    // Short enough to be named from here: spares opening the directory.
+    s.dir = DirHandle();
+  } else {
+    s.dir = DirHandle(::open(at.dirPath.c_str(), kDirFlags));
+    if (!s.dir.valid()) return TransactionResult::CannotCreate;
   }
+  if (s.dir.valid()) {
+    s.dirfd = s.dir.fd();
+    s.prefix.clear();
+  } else {
+    s.dirfd = AT_FDCWD;
+    s.prefix = at.dirPath == "." ? std::string() : at.dirPath == "/" ? at.dirPath : at.dirPath + "/";
+  }
+  s.name = s.prefix + s.own;
 
-  if (::fstatat(s.dir.fd(), s.name.c_str(), &s.old, AT_SYMLINK_NOFOLLOW) == 0) {
+  if (at.found) {
+    s.old = at.st;
     // What creating the file in place would refuse: a directory, anything that is no
     // regular file (a link found at the end of a link, too), the read-only bit, which
     // root would ignore, a file the real user could not open for writing, and a hidden
@@ -553,12 +596,10 @@ TransactionResult FileTransaction::begin(const std::string& path, const WriteReq
     if (IsHiddenName(OwnName(path)) && request.hidden == HiddenTarget::Refuse) {
       return TransactionResult::CannotCreate;
     }
-    if (::faccessat(s.dir.fd(), s.name.c_str(), W_OK, AT_EACCESS) != 0) {
+    if (::faccessat(s.dirfd, s.name.c_str(), W_OK, AT_EACCESS) != 0) {
       return TransactionResult::CannotCreate;
     }
     s.exists = true;
-  } else if (errno != ENOENT || isLink) {
-    return TransactionResult::CannotCreate;
   }
 
   if (request.replaces) {
@@ -569,7 +610,7 @@ TransactionResult FileTransaction::begin(const std::string& path, const WriteReq
     }
   }
 
-  s.tempFd = CreateTemp(s.dir.fd(), s.name, true, s.tempName, s.slot);
+  s.tempFd = CreateTemp(s.dirfd, s.prefix, s.own, true, s.tempName, s.slot);
   if (s.tempFd < 0) {
     s.tempName.clear();
     return TransactionResult::CannotCreate;
@@ -593,8 +634,10 @@ namespace {
 
 // The file as it stands now must be the one found when the write began (and the one
 // read, when the write replaces its source).
-bool StillTheSame(int dirfd, const std::string& name,
-                  bool existed, const struct stat& old, const SourceFile* replaces) {
+bool StillTheSame(int dirfd, const std::string& name, bool existed, const struct stat& old,
+                  const SourceFile* replaces) {
+  // A new file is put in place with RENAME_NOREPLACE, which checks this itself.
+  if (!existed) return true;
   struct stat now;
   if (::fstatat(dirfd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
     return errno == ENOENT && !existed;
@@ -609,7 +652,8 @@ bool StillTheSame(int dirfd, const std::string& name,
 // first. A failure half-way puts them back; only when that fails too does the journal
 // stay, as a hidden file beside the target that holds the old content, and the write is
 // reported as failed. Signals that would end the program wait until the end.
-TransactionResult RewriteInPlace(int dirfd, const std::string& name, const struct stat& old,
+TransactionResult RewriteInPlace(int dirfd, const std::string& prefix, const std::string& own,
+                                 const std::string& name, const struct stat& old,
                                  int staged, int64_t newSize, const SourceFile* replaces,
                                  const std::optional<FileIdentity>& timeFrom,
                                  const std::string& path) {
@@ -630,7 +674,7 @@ TransactionResult RewriteInPlace(int dirfd, const std::string& name, const struc
 
   std::string journalName;
   int slot = -1;
-  int journal = CreateTemp(dirfd, name, false, journalName, slot);
+  int journal = CreateTemp(dirfd, prefix, own, false, journalName, slot);
   if (journal < 0) {
     ::close(fd);
     return TransactionResult::CannotCreate;
@@ -683,7 +727,7 @@ TransactionResult FileTransaction::commit() {
   CallHook(TransactionPoint::Staged, s.path);
   const WriteRequest& r = s.request;
 
-  if (!StillTheSame(s.dir.fd(), s.name, s.exists, s.old, r.replaces)) {
+  if (!StillTheSame(s.dirfd, s.name, s.exists, s.old, r.replaces)) {
     abort();
     return TransactionResult::HeldForWriting;
   }
@@ -700,7 +744,7 @@ TransactionResult FileTransaction::commit() {
     // After fchown, which may clear set-id bits.
     (void)::fchmod(s.tempFd, s.old.st_mode & 07777);
     if (!inPlace) {
-      int oldFd = ::openat(s.dir.fd(), s.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+      int oldFd = ::openat(s.dirfd, s.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
       inPlace = oldFd < 0 || !CopyAttributes(oldFd, s.tempFd);
       if (oldFd >= 0) ::close(oldFd);
     }
@@ -712,7 +756,7 @@ TransactionResult FileTransaction::commit() {
   }
 
   if (inPlace) {
-    const TransactionResult result = RewriteInPlace(s.dir.fd(), s.name, s.old, s.tempFd,
+    const TransactionResult result = RewriteInPlace(s.dirfd, s.prefix, s.own, s.name, s.old, s.tempFd,
                                                     s.written, r.replaces, r.timeFrom, s.path);
     abort();  // the staged copy has served
     return result;
@@ -733,10 +777,16 @@ TransactionResult FileTransaction::commit() {
     return TransactionResult::WriteError;
   }
   // A new file must not take the place of one that appeared meanwhile.
-  int renamed = ::renameat2(s.dir.fd(), s.tempName.c_str(), s.dir.fd(), s.name.c_str(),
+  int renamed = ::renameat2(s.dirfd, s.tempName.c_str(), s.dirfd, s.name.c_str(),
                             s.exists ? 0 : RENAME_NOREPLACE);
   if (renamed != 0 && !s.exists && errno == EINVAL) {
-    renamed = ::renameat(s.dir.fd(), s.tempName.c_str(), s.dir.fd(), s.name.c_str());
+    // No RENAME_NOREPLACE on this file system: look, then rename.
+    struct stat now;
+    if (::fstatat(s.dirfd, s.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0) {
+      abort();
+      return TransactionResult::HeldForWriting;
+    }
+    renamed = ::renameat(s.dirfd, s.tempName.c_str(), s.dirfd, s.name.c_str());
   }
   if (renamed != 0) {
     const bool appeared = errno == EEXIST;
