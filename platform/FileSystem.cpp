@@ -19,17 +19,6 @@ namespace {
 
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
-// The last component of path; trailing slashes do not start an empty one.
-std::string_view OwnName(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-bool IsHiddenName(std::string_view name) {
-  return !name.empty() && name[0] == '.' && name != "." && name != "..";
-}
-
 // Opens a file for reading the way every reader here does: never blocking on a FIFO,
 // and only ever handing back a regular file.
 int OpenRegularForReading(const std::string& path, struct stat& st) {
@@ -71,11 +60,19 @@ bool NameLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+bool HasHiddenName(std::string_view path) {
+  // The last component; trailing slashes do not start an empty one.
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const size_t slash = path.rfind('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  return !name.empty() && name[0] == '.' && name != "." && name != "..";
+}
+
 std::optional<Attributes> GetAttributes(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
   Attributes attrs;
-  attrs.hidden = IsHiddenName(OwnName(path));
+  attrs.hidden = HasHiddenName(path);
   if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) {
     attrs.system = true;  // a link that leads nowhere
     return attrs;

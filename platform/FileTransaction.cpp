@@ -57,9 +57,10 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
+// Writes every byte, at the current position or, with at given, from there on.
+bool WriteAll(int fd, const char* data, size_t size, off_t at = -1) {
   while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
+    ssize_t n = at < 0 ? ::write(fd, data, size) : ::pwrite(fd, data, size, at);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -67,21 +68,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
     if (n == 0) return false;
     data += n;
     size -= size_t(n);
-  }
-  return true;
-}
-
-bool PwriteAll(int fd, const char* data, size_t size, off_t at) {
-  while (size > 0) {
-    ssize_t n = ::pwrite(fd, data, size, at);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    data += n;
-    size -= size_t(n);
-    at += n;
+    if (at >= 0) at += n;
   }
   return true;
 }
@@ -98,20 +85,10 @@ bool CopyRange(int from, int to, int64_t size) {
       return false;
     }
     if (n == 0) return false;  // shorter than it was
-    if (!PwriteAll(to, block, size_t(n), at)) return false;
+    if (!WriteAll(to, block, size_t(n), at)) return false;
     at += n;
   }
   return true;
-}
-
-std::string_view OwnName(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-bool IsHiddenName(std::string_view name) {
-  return !name.empty() && name[0] == '.' && name != "." && name != "..";
 }
 
 // Splits a path into its directory ("." for a bare name, "/" for the root) and name.
@@ -593,7 +570,7 @@ TransactionResult FileTransaction::begin(const std::string& path, const WriteReq
     if (!S_ISREG(s.old.st_mode) || (s.old.st_mode & S_IWUSR) == 0) {
       return TransactionResult::CannotCreate;
     }
-    if (IsHiddenName(OwnName(path)) && request.hidden == HiddenTarget::Refuse) {
+    if (HasHiddenName(path) && request.hidden == HiddenTarget::Refuse) {
       return TransactionResult::CannotCreate;
     }
     if (::faccessat(s.dirfd, s.name.c_str(), W_OK, AT_EACCESS) != 0) {
