@@ -720,7 +720,10 @@ TransactionResult FileTransaction::commit() {
     }
     // After fchown, which may clear set-id bits.
     (void)::fchmod(s.tempFd, s.old.st_mode & 07777);
-    if (!inPlace) {
+    // Most files have no attributes at all; one look by name tells, where the file is
+    // named from here.
+    const bool none = s.dirfd == AT_FDCWD && ::llistxattr(s.name.c_str(), nullptr, 0) == 0;
+    if (!inPlace && !none) {
       int oldFd = ::openat(s.dirfd, s.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
       inPlace = oldFd < 0 || !CopyAttributes(oldFd, s.tempFd);
       if (oldFd >= 0) ::close(oldFd);
