@@ -54,18 +54,6 @@ BatchHost::BatchHost(std::istream& in, std::ostream& err, int progressColumns,
                      bool inputIsTerminal)
     : in_(in), err_(err), columns_(progressColumns), inputIsTerminal_(inputIsTerminal) {}
 
-void BatchHost::confirmUnsafeMode() { ConfirmUnsafeMode(options_, *this); }
-
-std::string BatchHost::workDirText() const { return options_.optionText("WorkDir"); }
-void BatchHost::setWorkDirText(const std::string& text) { options_.setOptionText("WorkDir", text); }
-std::string BatchHost::targetDirText() const { return options_.optionText("TargetDir"); }
-void BatchHost::setTargetDirText(const std::string& text) {
-  options_.setOptionText("TargetDir", text);
-}
-
-void BatchHost::saveOptions() { SaveOptions(options_); }
-RunOptions BatchHost::runOptions() const { return ReadRunOptions(options_); }
-
 void BatchHost::showFileCount(int32_t count) {
   fileCountShown_ = true;
   fileCount_ = count;

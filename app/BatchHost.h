@@ -1,5 +1,5 @@
 #pragma once
-// The run host of the headless batch runner: options in memory, messages on standard
+// The front end of the headless batch runner: options in memory, messages on standard
 // error as "Caption: text", the safety answer from standard input, and a one-line
 // progress display when standard error is a terminal.
 
@@ -9,29 +9,22 @@
 #include <string>
 
 #include "engine/RunHost.h"
+#include "run/FrontEnd.h"
 #include "settings/Options.h"
 #include "settings/SafetyCheck.h"
 
 namespace quorvel {
 
-class BatchHost final : public RunHost, public SafetyDialogs {
+class BatchHost final : public RunDisplays, public SafetyDialogs {
  public:
   // progressColumns is the terminal width for the progress line; 0 shows none. An
   // answer typed on a terminal ends its own line; read from elsewhere it is not echoed,
   // so the prompt's line is ended here.
   BatchHost(std::istream& in, std::ostream& err, int progressColumns, bool inputIsTerminal);
 
-  OptionValues& options() { return options_; }
+  OptionValues& values() { return values_; }
+  ControlOptions& options() { return options_; }
 
-  bool busy() const override { return options_.busy(); }
-  void setBusy(bool busy) override { options_.setBusy(busy); }
-  void confirmUnsafeMode() override;
-  std::string workDirText() const override;
-  void setWorkDirText(const std::string& text) override;
-  std::string targetDirText() const override;
-  void setTargetDirText(const std::string& text) override;
-  void saveOptions() override;
-  RunOptions runOptions() const override;
   void showFileCount(int32_t count) override;
   void showCurrentFile(const std::string& path) override;
   void setProgressPosition(int32_t position) override;
@@ -69,7 +62,8 @@ class BatchHost final : public RunHost, public SafetyDialogs {
   void clearProgress();
   std::string progressText() const;
 
-  OptionValues options_;
+  OptionValues values_;
+  ControlOptions options_{values_, *this};
   Notice notice_{*this};
   std::istream& in_;
   std::ostream& err_;

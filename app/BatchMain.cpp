@@ -1,4 +1,4 @@
-// quorvel-batch SETTINGS: runs the job of a saved settings file without a window, for
+// quorvel-batch [OPTION]... SETTINGS: runs the job of a saved settings file without a window, for
 // servers and scheduled jobs. It does to the files and to the settings file what the
 // window's batch mode does, minus the window position and the usage ping.
 
@@ -9,10 +9,10 @@
 
 #include "app/BatchHost.h"
 #include "app/CodePageCheck.h"
-#include "engine/ReplaceRun.h"
+#include "app/CommandLine.h"
 #include "platform/Console.h"
 #include "platform/Error.h"
-#include "settings/Options.h"
+#include "run/FrontEnd.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -21,7 +21,6 @@ constexpr const char* kApplicationTitle = "Quorvel";
 constexpr int kExitCompleted = 0;
 constexpr int kExitError = 1;
 constexpr int kExitTargetDirFailed = 2;
-constexpr int kExitUsage = 64;  // EX_USAGE
 
 int TerminalProgressColumns() {
   using quorvel::platform::StandardStream;
@@ -33,9 +32,18 @@ int TerminalProgressColumns() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::cerr << "Usage: quorvel-batch SETTINGS-FILE\n";
-    return kExitUsage;
+  // Help, version and a wrong command line end here, before anything is touched.
+  const quorvel::CommandLine commandLine =
+      quorvel::ParseCommandLine(quorvel::Program::Batch, argc, argv);
+  if (const std::optional<int> status = quorvel::AnswerCommandLine(
+          quorvel::Program::Batch, commandLine, std::cout, std::cerr)) {
+    return *status;
+  }
+  const std::string& settingsFile = *commandLine.settingsFile;
+  // A mistyped name must not become a new, empty job run over the program's directory.
+  if (const std::optional<std::string> problem = quorvel::SettingsFileProblem(settingsFile)) {
+    std::cerr << "quorvel-batch: " << *problem << '\n';
+    return quorvel::kExitNoInput;
   }
 
   quorvel::BatchHost host(std::cin, std::cerr, TerminalProgressColumns(),
@@ -46,11 +54,8 @@ int main(int argc, char** argv) {
     return kExitError;
   }
   try {
-    quorvel::OpenSettingsFile(argv[1]);
-    quorvel::LoadOptions(host.options());
-    quorvel::RunEnd end = quorvel::ReplaceRun(host);
-    // The window saves all options once more when it closes after a batch run.
-    quorvel::SaveOptions(host.options());
+    host.values().useSettingsFile(quorvel::OpenSettingsFile(settingsFile));
+    const quorvel::RunEnd end = quorvel::RunBatchJob(host.options(), host);
     host.endProgress();
     std::cout << host.resultLines() << std::flush;
     return end == quorvel::RunEnd::TargetDirFailed ? kExitTargetDirFailed : kExitCompleted;

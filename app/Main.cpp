@@ -1,14 +1,15 @@
-// quorvel [SETTINGS]: the window. Without an argument it works with Quorvel.ini and
+// quorvel [SETTINGS] | --help | --version: the window. Without an argument it works with Quorvel.ini and
 // waits for the user; with the path of a saved settings file it runs that job once
 // and ends.
 
 #include <QApplication>
 #include <QString>
 #include <exception>
+#include <iostream>
 #include <optional>
 #include <string>
 
-#include "app/SettingsChoice.h"
+#include "app/CommandLine.h"
 #include "app/StartUp.h"
 #include "platform/Error.h"
 #include "ui/Dialogs.h"
@@ -38,8 +39,13 @@ class Application : public QApplication {
 
 int main(int argc, char** argv) {
   // Taken before Qt removes the options it knows from the command line: a settings
-  // file may be named like one of them.
-  const std::optional<std::string> argument = quorvel::FirstArgument(argc, argv);
+  // file may be named like one of them. Help and version need no display.
+  const quorvel::CommandLine commandLine =
+      quorvel::ParseCommandLine(quorvel::Program::Window, argc, argv);
+  if (const std::optional<int> status = quorvel::AnswerCommandLine(
+          quorvel::Program::Window, commandLine, std::cout, std::cerr)) {
+    return *status;
+  }
   Application app(argc, argv);
-  return quorvel::RunProgram(argument);
+  return quorvel::RunProgram(commandLine.settingsFile);
 }

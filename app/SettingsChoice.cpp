@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "engine/ReplaceRun.h"
+#include "files/FileOps.h"
 #include "files/PathText.h"
 #include "platform/FileSystem.h"
 #include "settings/Settings.h"
@@ -40,19 +40,18 @@ std::string UserSettingsDir() {
   return dir;
 }
 
-bool ChooseSettingsFile(const std::optional<std::string>& argument) {
+SettingsFile ChooseSettingsFile(const std::optional<std::string>& argument) {
   if (argument) return OpenSettingsFile(*argument);
 
   const std::string beside = ProgramDir() + kSettingsFileName;
   if (platform::FileExists(beside)) return OpenSettingsFile(beside);
-  if (!ProtectedDirectory(ProgramDir()) && !OpenSettingsFile(beside)) return false;
+  if (!ProtectedDirectory(ProgramDir())) {
+    SettingsFile file = OpenSettingsFile(beside);
+    if (!file.noIni) return file;
+  }
 
   const std::string userDir = UserSettingsDir();
-  if (userDir.empty()) {
-    SetSettingsPath(beside);
-    SetNoIniMode(true);
-    return true;
-  }
+  if (userDir.empty()) return SettingsFileAt(beside, true);
   CreateDirectoryPath(userDir);
   return OpenSettingsFile(userDir + kSettingsFileName);
 }

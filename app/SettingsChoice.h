@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "settings/Settings.h"
+
 namespace quorvel {
 
 inline constexpr const char* kSettingsFileName = "Quorvel.ini";
@@ -16,11 +18,11 @@ std::optional<std::string> FirstArgument(int argc, const char* const* argv);
 // gives an absolute directory.
 std::string UserSettingsDir();
 
-// Chooses the settings file, creates it as "[GENERAL]" CR LF when it is missing and
-// sets SettingsPath and NoIniMode. With an argument, that path exactly as given.
+// Chooses the settings file and creates it as "[GENERAL]" CR LF when it is missing.
+// With an argument, that path exactly as given.
 // Without one, Quorvel.ini in ProgramDir; when that file is missing and ProgramDir is
 // protected (its owner write bit clear, or the file cannot be created there), the one
-// in UserSettingsDir, which is created. Returns NoIniMode.
-bool ChooseSettingsFile(const std::optional<std::string>& argument);
+// in UserSettingsDir, which is created. Without a usable one, noIni is set.
+SettingsFile ChooseSettingsFile(const std::optional<std::string>& argument);
 
 }  // namespace quorvel

@@ -7,7 +7,7 @@
 
 #include "app/CodePageCheck.h"
 #include "app/SettingsChoice.h"
-#include "engine/ReplaceRun.h"
+#include "run/FrontEnd.h"
 #include "net/UsagePing.h"
 #include "settings/Options.h"
 #include "settings/Settings.h"
@@ -31,7 +31,7 @@ void StartUp::FormCreate() {
   ApplyHintSettings();
   // A picture that does not decode leaves the logo's place empty.
   form_.setLogo(DecodeJpegImage(LogoJpeg()));
-  ChooseSettingsFile(argument_);
+  form_.useSettingsFile(ChooseSettingsFile(argument_));
   form_.setCloseHandler([this] { FormClose(); });
   // The answer, and whether there is one at all, makes no difference to the program.
   try {
@@ -42,12 +42,15 @@ void StartUp::FormCreate() {
 
 bool StartUp::FormShow() {
   try {
-    if (!NoIniMode()) ReadFormPos(kDialogsSection, "TMainForm", form_);
-    LoadOptions(form_);
-    if (!batchMode()) return false;
-    // The run of the action button, except that its failure must reach this point:
-    // a batch job that failed is not closed but left open for the user.
-    ReplaceRun(form_);
+    const SettingsFile& settings = form_.settingsFile();
+    if (!settings.noIni) ReadFormPos(settings, kDialogsSection, "TMainForm", form_);
+    if (!batchMode()) {
+      form_.options().loadOptions();
+      return false;
+    }
+    // The job of the batch runner, except that its failure must reach this point: a
+    // batch job that failed is not closed but left open for the user.
+    RunBatchJob(form_.options(), form_);
     form_.flushRunDisplays();
   } catch (const std::exception& error) {
     form_.showError(error);
@@ -58,8 +61,9 @@ bool StartUp::FormShow() {
 }
 
 void StartUp::FormClose() {
-  if (!NoIniMode()) WriteFormPos(kDialogsSection, "TMainForm", form_);
-  form_.saveOptions();
+  const SettingsFile& settings = form_.settingsFile();
+  if (!settings.noIni) WriteFormPos(settings, kDialogsSection, "TMainForm", form_);
+  form_.options().saveOptions();
 }
 
 int RunProgram(const std::optional<std::string>& argument, Dialogs* dialogs) {

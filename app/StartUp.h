@@ -18,7 +18,7 @@ class StartUp {
 
   bool batchMode() const { return argument_.has_value(); }
 
-  // The hint settings, the logo, the settings file and NoIniMode, then the usage ping,
+  // The hint settings, the logo, the settings file of the window, then the usage ping,
   // whose every failure is dropped. Makes FormClose the window's close handler.
   void FormCreate();
   // Before the window is first displayed: its position and the options; in batch mode

@@ -9,6 +9,7 @@
 
 #include "engine/ReplaceRun.h"
 #include "files/FileList.h"
+#include "files/FileOps.h"
 #include "files/PathText.h"
 #include "platform/ByteBuffer.h"
 #include "platform/FileSystem.h"

@@ -1,11 +1,11 @@
 #include "engine/ReplaceRun.h"
 
 #include <cstdint>
-#include <optional>
 
 #include "engine/LineReplace.h"
 #include "engine/Lines.h"
 #include "files/FileList.h"
+#include "files/FileOps.h"
 #include "files/PathText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -17,19 +17,19 @@ namespace {
 // Sets the busy flag for the lifetime of a run, so every way out clears it.
 class BusyGuard {
  public:
-  explicit BusyGuard(RunHost& host) : host_(host) { host_.setBusy(true); }
+  explicit BusyGuard(RunOptionsHost& host) : host_(host) { host_.setBusy(true); }
   ~BusyGuard() { host_.setBusy(false); }
   BusyGuard(const BusyGuard&) = delete;
   BusyGuard& operator=(const BusyGuard&) = delete;
 
  private:
-  RunHost& host_;
+  RunOptionsHost& host_;
 };
 
 // The three counts of a run; they wrap around instead of overflowing.
 class RunCounters {
  public:
-  explicit RunCounters(RunHost& host) : host_(host) {}
+  explicit RunCounters(RunDisplays& host) : host_(host) {}
 
   void reset() {
     for (RunCounter counter :
@@ -50,7 +50,7 @@ class RunCounters {
  private:
   static size_t Index(RunCounter counter) { return size_t(counter); }
 
-  RunHost& host_;
+  RunDisplays& host_;
   int32_t values_[3] = {0, 0, 0};
 };
 
@@ -66,7 +66,7 @@ enum class FileEnd { Next, EndRun };
 
 class Run {
  public:
-  Run(RunHost& host, RunPlan plan) : host_(host), plan_(std::move(plan)), counters_(host) {}
+  Run(RunDisplays& host, RunPlan plan) : host_(host), plan_(std::move(plan)), counters_(host) {}
 
   RunEnd processAll(const FileList& files) {
     counters_.reset();
@@ -113,7 +113,7 @@ class Run {
       } else if (copyAllowed) {
         CopyWholeFile(path, targetPath);
       }
-      if (sourceReadOnly) MarkReadOnly(targetPath);
+      if (sourceReadOnly) platform::SetReadOnly(targetPath);
       return FileEnd::Next;
     }
 
@@ -125,47 +125,40 @@ class Run {
       return FileEnd::Next;
     }
     CopyWholeFile(path, targetPath);
-    if (sourceReadOnly) MarkReadOnly(targetPath);
+    if (sourceReadOnly) platform::SetReadOnly(targetPath);
     return FileEnd::Next;
   }
 
-  RunHost& host_;
+  RunDisplays& host_;
   RunPlan plan_;
   RunCounters counters_;
   LineList input_;
   LineList output_;
 };
 
-// A file, not a directory, exists at path: the attributes that count for it.
-std::optional<platform::Attributes> FileAttributes(const std::string& path) {
-  std::optional<platform::Attributes> attributes = platform::GetAttributes(path);
-  if (attributes && attributes->directory) return std::nullopt;
-  return attributes;
-}
-
 }  // namespace
 
-RunEnd ReplaceRun(RunHost& host) {
-  if (host.busy()) return RunEnd::NotStarted;
-  BusyGuard busy(host);
+RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host) {
+  if (options.busy()) return RunEnd::NotStarted;
+  BusyGuard busy(options);
 
-  host.confirmUnsafeMode();
-  if (!host.runOptions().OverSource) {
-    host.setTargetDirText(NormalizeDirectoryText(host.targetDirText()));
+  options.confirmUnsafeMode();
+  if (!options.runOptions().OverSource) {
+    options.setTargetDirText(NormalizeDirectoryText(options.targetDirText()));
   }
-  host.setWorkDirText(NormalizeDirectoryText(host.workDirText()));
-  host.saveOptions();
+  options.setWorkDirText(NormalizeDirectoryText(options.workDirText()));
+  options.saveOptions();
 
   RunPlan plan;
-  plan.options = host.runOptions();
-  const RunOptions& options = plan.options;
-  plan.workBase = EnsureTrailingSeparator(options.WorkDir);
-  plan.targetRoot = options.OverSource ? options.WorkDir : options.TargetDir;
-  plan.search = MakeLineSearch(options.Search, options.RemoveMode ? std::string() : options.Replace,
-                               options.CaseSensitive);
+  plan.options = options.runOptions();
+  const RunOptions& chosen = plan.options;
+  plan.workBase = EnsureTrailingSeparator(chosen.WorkDir);
+  plan.targetRoot = chosen.OverSource ? chosen.WorkDir : chosen.TargetDir;
+  plan.search = MakeLineSearch(chosen.Search, chosen.RemoveMode ? std::string() : chosen.Replace,
+                               chosen.CaseSensitive);
 
   FileList files;
-  const int32_t count = BuildFileList(files, options.WorkDir, options.Extensions, options.Subdirs,
+  const int32_t count = BuildFileList(files, chosen.WorkDir, chosen.Extensions, chosen.Subdirs,
                                       host.listingNotice());
   host.showFileCount(count);
   host.setProgressPosition(0);
@@ -184,63 +177,6 @@ TargetPaths TargetPathsFor(const std::string& sourcePath, const std::string& wor
   paths.directory = EnsureTrailingSeparator(targetRoot) + relativeDir;
   paths.file = EnsureTrailingSeparator(paths.directory) + FileNamePart(sourcePath);
   return paths;
-}
-
-bool IsHiddenOrSystem(const std::string& path) {
-  std::optional<platform::Attributes> attributes = FileAttributes(path);
-  return attributes && (attributes->hidden || attributes->system);
-}
-
-bool IsReadOnlyFile(const std::string& path) {
-  std::optional<platform::Attributes> attributes = FileAttributes(path);
-  return attributes && attributes->readOnly;
-}
-
-bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly) {
-  std::optional<platform::Attributes> attributes = FileAttributes(targetPath);
-  if (!attributes) return true;
-  if (attributes->system || attributes->hidden) return false;
-  if (attributes->readOnly) {
-    if (!ignoreReadOnly) return false;
-    platform::ClearReadOnly(targetPath);
-  }
-  return true;
-}
-
-void MarkReadOnly(const std::string& path) { platform::SetReadOnly(path); }
-
-bool CreateDirectoryPath(const std::string& path) {
-  const std::string trimmed = NativePaths::DropTrailingSeparator(path);
-  if (NativePaths::IsCreateRoot(trimmed) || platform::DirectoryExists(trimmed)) return true;
-  const std::string parent = NativePaths::CreateParent(trimmed);
-  if (parent == trimmed) return true;
-  if (!CreateDirectoryPath(parent)) return false;
-  // Another program may have made it meanwhile; what counts is that it exists.
-  return platform::MakeDirectory(trimmed) || platform::DirectoryExists(trimmed);
-}
-
-void CopyWholeFile(const std::string& source, const std::string& destination) {
-  std::string target = destination;
-  if (platform::DirectoryExists(target)) {
-    target = EnsureTrailingSeparator(target) + FileNamePart(source);
-  }
-  // A source that cannot be read must not leave directories behind.
-  std::optional<platform::Attributes> sourceAttributes = platform::GetAttributes(source);
-  if (!sourceAttributes || sourceAttributes->directory) throw CannotOpenFile(source);
-  CreateDirectoryPath(DirectoryPart(target));
-
-  switch (platform::CopyFileBytes(source, target)) {
-    case platform::CopyResult::Ok:
-      return;
-    case platform::CopyResult::CannotOpenSource:
-      throw CannotOpenFile(source);
-    case platform::CopyResult::CannotCreate:
-      throw CannotCreateFile(target);
-    case platform::CopyResult::ReadError:
-      throw StreamReadError();
-    case platform::CopyResult::WriteError:
-      throw StreamWriteError();
-  }
 }
 
 }  // namespace quorvel

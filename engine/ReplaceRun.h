@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/RunHost.h"
-#include "engine/RunOptions.h"
+#include "files/RunOptions.h"
 
 namespace quorvel {
 
@@ -20,9 +20,9 @@ enum class RunEnd {
   TargetDirFailed,  // ended early after "Nemohu vytvořit cílový adresář."
 };
 
-// Performs one run with host. File errors end it with quorvel::Error; the busy flag
-// is cleared on every way out.
-RunEnd ReplaceRun(RunHost& host);
+// Performs one run with the options and the displays of a front end. File errors end
+// it with quorvel::Error; the busy flag is cleared on every way out.
+RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& displays);
 
 // Where the run puts the file at sourcePath: its directory's place below workBase (the
 // working directory with a trailing separator) repeated under targetRoot.
@@ -32,15 +32,5 @@ struct TargetPaths {
 };
 TargetPaths TargetPathsFor(const std::string& sourcePath, const std::string& workBase,
                            const std::string& targetRoot);
-
-bool IsHiddenOrSystem(const std::string& path);
-bool IsReadOnlyFile(const std::string& path);
-// Whether the target may be written; clears its read-only bit when ignoreReadOnly.
-bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly);
-void MarkReadOnly(const std::string& path);
-// True when the directory exists afterwards, every missing parent created.
-bool CreateDirectoryPath(const std::string& path);
-// A byte copy carrying the last-write time; throws quorvel::Error.
-void CopyWholeFile(const std::string& source, const std::string& destination);
 
 }  // namespace quorvel

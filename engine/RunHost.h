@@ -1,21 +1,22 @@
 #pragma once
 // What a replace run needs of its front end (the main window, the batch runner, a
-// test): the busy flag, the safety confirmation, the two directory fields, the
-// options, the displays and the modal information message.
+// test), in two halves. The options half holds the busy flag, the safety
+// confirmation, the two directory fields and the options; the displays half shows how
+// the run goes and its modal information messages.
 
 #include <cstdint>
 #include <string>
 
-#include "engine/RunOptions.h"
 #include "files/FileList.h"
+#include "files/RunOptions.h"
 
 namespace quorvel {
 
 enum class RunCounter { LinesRead, HitsFound, FilesChanged };
 
-class RunHost {
+class RunOptionsHost {
  public:
-  virtual ~RunHost() = default;
+  virtual ~RunOptionsHost() = default;
 
   virtual bool busy() const = 0;
   virtual void setBusy(bool busy) = 0;
@@ -31,6 +32,11 @@ class RunHost {
   // Saves all options as they stand; may throw quorvel::Error.
   virtual void saveOptions() = 0;
   virtual RunOptions runOptions() const = 0;
+};
+
+class RunDisplays {
+ public:
+  virtual ~RunDisplays() = default;
 
   virtual void showFileCount(int32_t count) = 0;
   virtual void showCurrentFile(const std::string& path) = 0;

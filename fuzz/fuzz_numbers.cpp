@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "files/PathText.h"
-#include "settings/Settings.h"
+#include "settings/NumberText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

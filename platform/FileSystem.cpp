@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include "platform/FileTransaction.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,54 +10,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <new>
+#include <stdexcept>
 
 namespace quorvel::platform {
 
 namespace {
 
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
-constexpr size_t kCopyBlock = 8192;
-
-// The last component of path; trailing slashes do not start an empty one.
-std::string_view OwnName(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-bool IsHiddenName(std::string_view name) {
-  return !name.empty() && name[0] == '.' && name != "." && name != "..";
-}
-
-// Without the trailing name, ending in '/' (empty for a bare name in the current
-// directory), so that a temporary name can be appended.
-std::string DirectoryWithSlash(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Asked for each new file, as the umask may change while the program runs. umask()
-// can only be read by setting it for a moment; files are created from one thread
-// only, so nothing is created under the passing value.
-mode_t CurrentUmask() {
-  mode_t mask = ::umask(022);
-  ::umask(mask);
-  return mask;
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    data += n;
-    size -= size_t(n);
-  }
-  return true;
-}
 
 // Opens a file for reading the way every reader here does: never blocking on a FIFO,
 // and only ever handing back a regular file.
@@ -80,99 +42,6 @@ class FdCloser {
   int fd_;
 };
 
-// The file a write replaces, checked as creating it in place would check it.
-struct Target {
-  std::string realPath;  // where the bytes go: a link's file, not the link
-  bool exists = false;
-  struct stat st = {};  // of the replaced file, when it exists
-};
-
-bool PrepareTarget(const std::string& path, HiddenTarget hidden, Target& target) {
-  struct stat own;
-  if (::lstat(path.c_str(), &own) != 0) {
-    // A missing directory shows when the temporary file cannot be made in it.
-    if (errno != ENOENT) return false;
-    target.realPath = path;
-    return true;
-  }
-  std::optional<Attributes> attrs = GetAttributes(path);
-  if (!attrs || attrs->directory || attrs->system || attrs->readOnly) return false;
-  if (attrs->hidden && hidden == HiddenTarget::Refuse) return false;
-  if (S_ISLNK(own.st_mode)) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) return false;
-    target.realPath = real;
-    std::free(real);
-  } else {
-    target.realPath = path;
-  }
-  if (::stat(target.realPath.c_str(), &target.st) != 0 || !S_ISREG(target.st.st_mode)) {
-    return false;
-  }
-  target.exists = true;
-  return true;
-}
-
-// A hidden file next to the target that takes the new content and replaces the target
-// by rename only once it is complete. Whatever goes wrong before, it is removed again
-// and the target keeps its old bytes.
-class TempFile {
- public:
-  TempFile() = default;
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  ~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-
-  bool create(const std::string& target) {
-    // The name is cut so that the template stays a valid file name for long targets.
-    std::string name(OwnName(target).substr(0, 200));
-    std::string pattern = DirectoryWithSlash(target) + "." + name + ".XXXXXX";
-    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);  // 0600, exclusive
-    if (fd < 0) return false;
-    fd_ = fd;
-    path_ = std::move(pattern);
-    return true;
-  }
-
-  int fd() const { return fd_; }
-
-  // Owner, mode and time of the finished file. None of these may fail the write:
-  // file systems such as FAT refuse them and still keep the bytes.
-  void finish(const Target& target, mode_t newMode, const struct timespec* mtime) {
-    if (target.exists) {
-      if (::fchown(fd_, target.st.st_uid, target.st.st_gid) != 0) {
-        (void)::fchown(fd_, uid_t(-1), target.st.st_gid);
-      }
-      // After fchown, which may clear set-id bits.
-      (void)::fchmod(fd_, target.st.st_mode & 07777);
-    } else {
-      (void)::fchmod(fd_, newMode);
-    }
-    if (mtime) {
-      struct timespec times[2] = {{0, UTIME_OMIT}, *mtime};
-      (void)::futimens(fd_, times);
-    }
-  }
-
-  // Closing reports late write errors (network file systems); the rename is the one
-  // step that makes the new content visible.
-  WriteResult commit(const std::string& target) {
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) return WriteResult::WriteError;
-    if (::rename(path_.c_str(), target.c_str()) != 0) return WriteResult::CannotCreate;
-    path_.clear();
-    return WriteResult::Ok;
-  }
-
- private:
-  int fd_ = -1;
-  std::string path_;
-};
-
 // Upper-casing of ASCII letters only, for the order of directory entries.
 unsigned char FoldAscii(char c) {
   unsigned char u = static_cast<unsigned char>(c);
@@ -191,11 +60,19 @@ bool NameLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+bool HasHiddenName(std::string_view path) {
+  // The last component; trailing slashes do not start an empty one.
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const size_t slash = path.rfind('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  return !name.empty() && name[0] == '.' && name != "." && name != "..";
+}
+
 std::optional<Attributes> GetAttributes(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
   Attributes attrs;
-  attrs.hidden = IsHiddenName(OwnName(path));
+  attrs.hidden = HasHiddenName(path);
   if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) {
     attrs.system = true;  // a link that leads nowhere
     return attrs;
@@ -257,10 +134,11 @@ ReadResult ReadInto(const std::string& path, Buffer& out, Resize resize, bool* r
   if (fd < 0) return ReadResult::CannotOpen;
   if (readOnly) *readOnly = (st.st_mode & S_IWUSR) == 0;
   FdCloser closer(fd);
+  // Running out of memory is no read error: it goes to the caller as what it is.
   try {
     resize(out, size_t(st.st_size));
-  } catch (const std::exception&) {
-    return ReadResult::ReadError;
+  } catch (const std::length_error&) {
+    throw std::bad_alloc();
   }
   const ssize_t done = ReadUpTo(fd, out.data(), size_t(st.st_size));
   if (done < 0) return ReadResult::ReadError;
@@ -284,47 +162,41 @@ ReadResult ReadWholeFile(const std::string& path, ByteBuffer& out, bool* readOnl
 
 WriteResult ReplaceFileContent(const std::string& path, std::string_view content,
                                const std::string* mtimeFrom, HiddenTarget hidden) {
-  Target target;
-  if (!PrepareTarget(path, hidden, target)) return WriteResult::CannotCreate;
-  TempFile temp;
-  if (!temp.create(target.realPath)) return WriteResult::CannotCreate;
-  if (!WriteAll(temp.fd(), content.data(), content.size())) return WriteResult::WriteError;
-
+  WriteRequest request;
+  request.hidden = hidden;
   struct stat from;
-  const bool haveTime = mtimeFrom && ::stat(mtimeFrom->c_str(), &from) == 0;
-  temp.finish(target, 0666 & ~CurrentUmask(), haveTime ? &from.st_mtim : nullptr);
-  return temp.commit(target.realPath);
+  if (mtimeFrom && ::stat(mtimeFrom->c_str(), &from) == 0) {
+    request.timeFrom = FileIdentity{};
+    request.timeFrom->mtimeSec = int64_t(from.st_mtim.tv_sec);
+    request.timeFrom->mtimeNsec = int64_t(from.st_mtim.tv_nsec);
+  }
+  switch (WriteFileContent(path, content, request)) {
+    case TransactionResult::Ok:
+      return WriteResult::Ok;
+    case TransactionResult::WriteError:
+    case TransactionResult::ReadError:
+      return WriteResult::WriteError;
+    default:
+      return WriteResult::CannotCreate;
+  }
 }
 
 CopyResult CopyFileBytes(const std::string& src, const std::string& dst) {
-  struct stat srcStat;
-  int in = OpenRegularForReading(src, srcStat);
-  if (in < 0) return CopyResult::CannotOpenSource;
-  FdCloser closer(in);
-
-  Target target;
-  if (!PrepareTarget(dst, HiddenTarget::Refuse, target)) return CopyResult::CannotCreate;
-  TempFile temp;
-  if (!temp.create(target.realPath)) return CopyResult::CannotCreate;
-
-  char block[kCopyBlock];
-  for (;;) {
-    ssize_t n = ::read(in, block, sizeof block);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return CopyResult::ReadError;
-    }
-    if (n == 0) break;
-    if (!WriteAll(temp.fd(), block, size_t(n))) return CopyResult::WriteError;
-  }
-
-  temp.finish(target, srcStat.st_mode & 0777 & ~CurrentUmask(), &srcStat.st_mtim);
-  switch (temp.commit(target.realPath)) {
-    case WriteResult::Ok:
+  SourceFile source;
+  // Held open for writing elsewhere: the source cannot be opened, as on the platform
+  // the program was made for.
+  if (source.open(src) != SourceFile::Status::Ok) return CopyResult::CannotOpenSource;
+  switch (CopyFileContent(source, dst)) {
+    case TransactionResult::Ok:
       return CopyResult::Ok;
-    case WriteResult::CannotCreate:
+    case TransactionResult::CannotOpenSource:
+    case TransactionResult::HeldForWriting:
+      return CopyResult::CannotOpenSource;
+    case TransactionResult::CannotCreate:
       return CopyResult::CannotCreate;
-    case WriteResult::WriteError:
+    case TransactionResult::ReadError:
+      return CopyResult::ReadError;
+    case TransactionResult::WriteError:
       break;
   }
   return CopyResult::WriteError;

@@ -22,6 +22,9 @@ struct Attributes {
   int64_t size = 0;       // regular files only
 };
 
+// True when the entry's own name, the last level of path, starts with '.'.
+bool HasHiddenName(std::string_view path);
+
 // The attributes of the entry at path, or nothing when there is none.
 std::optional<Attributes> GetAttributes(const std::string& path);
 

@@ -243,6 +243,4 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
   return ReplaceFileContent(path, *updated, nullptr, HiddenTarget::Allow) == WriteResult::Ok;
 }
 
-void FlushProfile(const std::string&) {}
-
 }  // namespace quorvel::platform

@@ -32,7 +32,4 @@ std::optional<std::string> UpdateProfileContent(std::string_view content,
                                                 std::string_view section, std::string_view key,
                                                 std::string_view value);
 
-// Nothing is cached, so there is nothing to flush; kept for the shape of the calls.
-void FlushProfile(const std::string& path);
-
 }  // namespace quorvel::platform

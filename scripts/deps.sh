@@ -10,6 +10,8 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick xdotool fonts-dejavu-core fontconfig
   python3 perl time bc
+  dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db groff-base gzip
+  util-linux
 )
 
 missing=()

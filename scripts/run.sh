@@ -20,24 +20,4 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/app/quorvel ]; then
   exec build/app/quorvel
 fi
 
-demo=$top/build/demo
-rm -rf "$demo/out"
-mkdir -p "$demo"
-cat >"$demo/job.ini" <<INI
-[GENERAL]
-Search=Praha
-Replace=Brno
-WorkDir=$top/examples/demo
-Subdirs=On
-Extensions=txt
-TargetDir=$demo/out
-OverFiles=On
-OverSource=Off
-CaseSensitive=Off
-INI
-echo "Demo job: $demo/job.ini"
-status=0
-build/app/quorvel-batch "$demo/job.ini" </dev/null || status=$?
-echo "Changed files are in $demo/out:"
-(cd "$demo/out" 2>/dev/null && find . -type f | sort) || true
-exit $status
+QUORVEL_BATCH=$top/build/app/quorvel-batch exec bash examples/demo-job.sh "$top/build/demo"

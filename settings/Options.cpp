@@ -55,26 +55,29 @@ void OptionValues::setOptionChecked(std::string_view key, bool checked) {
 
 void LoadOptions(OptionControls& controls) {
   BusyWhileLoading busy(controls);
-  const bool noIni = NoIniMode();
+  const SettingsFile& file = controls.settingsFile();
+  const bool noIni = file.noIni;
   for (const OptionKey& option : kGeneralKeys) {
     if (option.boolean) {
-      controls.setOptionChecked(option.name, !noIni && ReadIniBool(kGeneralSection, option.name));
+      controls.setOptionChecked(option.name, !noIni && ReadIniBool(file, kGeneralSection, option.name));
     } else if (noIni) {
       controls.setOptionText(option.name, std::string());
     } else if (IsDirectoryKey(option.name)) {
-      controls.setOptionText(option.name, ReadIniPath(kGeneralSection, option.name));
+      controls.setOptionText(option.name, ReadIniPath(file, kGeneralSection, option.name));
     } else {
-      controls.setOptionText(option.name, ReadIniString(kGeneralSection, option.name));
+      controls.setOptionText(option.name, ReadIniString(file, kGeneralSection, option.name));
     }
   }
   controls.resetRunDisplays();
 }
 
-void SaveOptions(OptionControls& controls) {
-  if (NoIniMode()) return;
+namespace {
+
+void SaveOptionsInto(OptionControls& controls, const SettingsFile& file) {
+  if (file.noIni) return;
   for (const OptionKey& option : kGeneralKeys) {
     if (option.boolean) {
-      WriteIniBool(kGeneralSection, option.name, controls.optionChecked(option.name));
+      WriteIniBool(file, kGeneralSection, option.name, controls.optionChecked(option.name));
       continue;
     }
     std::string text = controls.optionText(option.name);
@@ -83,20 +86,16 @@ void SaveOptions(OptionControls& controls) {
     if (option.name == kTargetDirKey && text.empty() && controls.optionChecked(kOverSourceKey)) {
       continue;
     }
-    WriteIniString(kGeneralSection, option.name, TextForSaving(option.name, text));
+    WriteIniString(file, kGeneralSection, option.name, TextForSaving(option.name, text));
   }
 }
 
+}  // namespace
+
+void SaveOptions(OptionControls& controls) { SaveOptionsInto(controls, controls.settingsFile()); }
+
 void SaveOptionsAs(OptionControls& controls, const std::string& path) {
-  const std::string kept = SettingsPath();
-  SetSettingsPath(path);
-  try {
-    SaveOptions(controls);
-  } catch (...) {
-    SetSettingsPath(kept);
-    throw;
-  }
-  SetSettingsPath(kept);
+  SaveOptionsInto(controls, SettingsFileAt(path, controls.settingsFile().noIni));
 }
 
 void OverwriteSourceToggled(OptionControls& controls, bool checked) {
@@ -104,7 +103,8 @@ void OverwriteSourceToggled(OptionControls& controls, bool checked) {
     if (!controls.busy()) SaveOptions(controls);
     controls.setOptionText(kTargetDirKey, std::string());
   } else if (controls.optionText(kTargetDirKey).empty()) {
-    controls.setOptionText(kTargetDirKey, ReadIniPath(kGeneralSection, kTargetDirKey));
+    controls.setOptionText(kTargetDirKey,
+                           ReadIniPath(controls.settingsFile(), kGeneralSection, kTargetDirKey));
   }
 }
 

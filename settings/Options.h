@@ -6,8 +6,10 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
-#include "engine/RunOptions.h"
+#include "files/RunOptions.h"
+#include "settings/Settings.h"
 
 namespace quorvel {
 
@@ -37,6 +39,9 @@ class OptionControls {
   // Setting "OverSource" to a new state runs OverwriteSourceToggled, as a click does.
   virtual void setOptionChecked(std::string_view key, bool checked) = 0;
 
+  // The settings file the options are loaded from and saved into.
+  virtual const SettingsFile& settingsFile() const = 0;
+
   virtual bool busy() const = 0;
   virtual void setBusy(bool busy) = 0;
   // The displays after a load: bar at 0 of 100, empty file and counter captions.
@@ -46,6 +51,10 @@ class OptionControls {
 // The option values of a front end without a window: a map of texts and states.
 class OptionValues : public OptionControls {
  public:
+  explicit OptionValues(SettingsFile file = {}) : file_(std::move(file)) {}
+  void useSettingsFile(SettingsFile file) { file_ = std::move(file); }
+
+  const SettingsFile& settingsFile() const override { return file_; }
   std::string optionText(std::string_view key) const override;
   void setOptionText(std::string_view key, const std::string& text) override;
   bool optionChecked(std::string_view key) const override;
@@ -55,6 +64,7 @@ class OptionValues : public OptionControls {
   void resetRunDisplays() override {}
 
  private:
+  SettingsFile file_;
   std::map<std::string, std::string, std::less<>> texts_;
   std::map<std::string, bool, std::less<>> checks_;
   bool busy_ = false;
@@ -63,8 +73,8 @@ class OptionValues : public OptionControls {
 void LoadOptions(OptionControls& controls);
 // Throws quorvel::Error "Unable to write to %s" at the first refused write.
 void SaveOptions(OptionControls& controls);
-// The save for command-line use once a file is chosen: the options go into path,
-// and SettingsPath is the old one again afterwards, also on failure.
+// The save for command-line use once a file is chosen: the options go into path, and
+// the controls keep their own settings file.
 void SaveOptionsAs(OptionControls& controls, const std::string& path);
 // The target field toggle of the write-into-source box.
 void OverwriteSourceToggled(OptionControls& controls, bool checked);

@@ -1,195 +1,80 @@
 #include "settings/Settings.h"
 
-#include <memory>
-#include <optional>
 
-#include "files/PathText.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
+#include "settings/NumberText.h"
 
 namespace quorvel {
 
 namespace {
 
-std::string gSettingsPath;
-bool gNoIniMode = false;
-std::unique_ptr<SharedIni> gSharedIni;
-int32_t gIniUseCount = 0;
-
 constexpr std::string_view kNewSettingsContent = "[GENERAL]\r\n";
-
-// Holds the shared object for one value access, released also when the access throws.
-class IniUse {
- public:
-  IniUse() { AcquireIni(); }
-  ~IniUse() { ReleaseIni(); }
-  IniUse(const IniUse&) = delete;
-  IniUse& operator=(const IniUse&) = delete;
-  const std::string& path() const { return CurrentIni()->path(); }
-};
 
 std::string CutText(std::string value) {
   if (value.size() <= kIniTextLimit) return value;
   return platform::ActiveCodePage().cutToBytes(value, kIniTextLimit);
 }
 
-std::string ReadRaw(std::string_view section, std::string_view key, std::string_view fallback,
-                    size_t limit = platform::kProfileReadLimit) {
-  IniUse use;
-  return platform::ReadProfileString(use.path(), section, key, fallback, limit);
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::optional<int> HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return std::nullopt;
-}
-
-// At least one hexadecimal digit, the value within 32 bits, taken as two's complement.
-int32_t HexOrZero(std::string_view digits) {
-  if (digits.empty()) return 0;
-  uint64_t value = 0;
-  for (char c : digits) {
-    std::optional<int> digit = HexDigitValue(c);
-    if (!digit) return 0;
-    value = value * 16 + uint64_t(*digit);
-    if (value > 0xFFFFFFFFull) return 0;
-  }
-  return static_cast<int32_t>(static_cast<uint32_t>(value));
-}
-
-int32_t DecimalOrZero(std::string_view text) {
-  bool negative = false;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty()) return 0;
-  const int64_t limit = negative ? int64_t(2147483648LL) : int64_t(2147483647LL);
-  int64_t value = 0;
-  for (char c : text) {
-    if (!IsDigit(c)) return 0;
-    value = value * 10 + (c - '0');
-    if (value > limit) return 0;
-  }
-  return static_cast<int32_t>(negative ? -value : value);
+std::string ReadRaw(const SettingsFile& file, std::string_view section, std::string_view key,
+                    std::string_view fallback, size_t limit = platform::kProfileReadLimit) {
+  return platform::ReadProfileString(file.path, section, key, fallback, limit);
 }
 
 }  // namespace
 
-const std::string& SettingsPath() { return gSettingsPath; }
-
-void SetSettingsPath(std::string_view path) {
-  gSettingsPath.assign(path.substr(0, kSettingsPathLimit));
+SettingsFile SettingsFileAt(std::string_view path, bool noIni) {
+  return SettingsFile{std::string(path.substr(0, kSettingsPathLimit)), noIni};
 }
 
-bool NoIniMode() { return gNoIniMode; }
-void SetNoIniMode(bool on) { gNoIniMode = on; }
-
-bool OpenSettingsFile(const std::string& path) {
-  SetNoIniMode(false);
+SettingsFile OpenSettingsFile(const std::string& path) {
+  bool noIni = false;
   if (!platform::FileExists(path)) {
-    if (platform::ReplaceFileContent(path, kNewSettingsContent) != platform::WriteResult::Ok) {
-      SetNoIniMode(true);
-    }
+    noIni = platform::ReplaceFileContent(path, kNewSettingsContent) != platform::WriteResult::Ok;
   }
-  SetSettingsPath(path);
-  return NoIniMode();
+  return SettingsFileAt(path, noIni);
 }
 
-SharedIni::~SharedIni() { platform::FlushProfile(path_); }
-
-SharedIni* CurrentIni() { return gSharedIni.get(); }
-int32_t IniUseCount() { return gIniUseCount; }
-
-void AcquireIni() {
-  if (gIniUseCount == 0 || !gSharedIni) gSharedIni = std::make_unique<SharedIni>(SettingsPath());
-  ++gIniUseCount;
+std::string ReadIniString(const SettingsFile& file, std::string_view section,
+                          std::string_view key) {
+  return CutText(ReadRaw(file, section, key, ""));
 }
 
-void ReleaseIni() {
-  --gIniUseCount;
-  if (gIniUseCount == 0) {
-    gSharedIni.reset();
-  } else if (gIniUseCount < 0) {
-    gIniUseCount = 0;
+std::string ReadIniPath(const SettingsFile& file, std::string_view section, std::string_view key) {
+  return ReadRaw(file, section, key, "", std::string::npos);
+}
+
+void WriteIniString(const SettingsFile& file, std::string_view section, std::string_view key,
+                    std::string_view value) {
+  if (!platform::WriteProfileString(file.path, section, key, value)) {
+    throw UnableToWrite(file.path);
   }
 }
 
-std::string ReadIniString(std::string_view section, std::string_view key) {
-  return CutText(ReadRaw(section, key, ""));
-}
-
-std::string ReadIniPath(std::string_view section, std::string_view key) {
-  return ReadRaw(section, key, "", std::string::npos);
-}
-
-void WriteIniString(std::string_view section, std::string_view key, std::string_view value) {
-  std::string path;
-  bool written = false;
-  {
-    IniUse use;
-    path = use.path();
-    written = platform::WriteProfileString(path, section, key, value);
-  }
-  // Thrown after the release, so the use count is back at 0 for whoever catches it.
-  if (!written) throw UnableToWrite(path);
-}
-
-bool ReadIniBool(std::string_view section, std::string_view key) {
-  std::string value = ReadRaw(section, key, "");
+bool ReadIniBool(const SettingsFile& file, std::string_view section, std::string_view key) {
+  std::string value = ReadRaw(file, section, key, "");
   if (value.size() != 2) return false;
   return (value[0] == 'o' || value[0] == 'O') && (value[1] == 'n' || value[1] == 'N');
 }
 
-void WriteIniBool(std::string_view section, std::string_view key, bool value) {
-  WriteIniString(section, key, value ? "On" : "Off");
+void WriteIniBool(const SettingsFile& file, std::string_view section, std::string_view key,
+                  bool value) {
+  WriteIniString(file, section, key, value ? "On" : "Off");
 }
 
-void ReadFormPos(std::string_view section, std::string_view key, PositionedWindow& window) {
-  IniUse use;
-  std::string value =
-      CutText(platform::ReadProfileString(use.path(), section, key, "0,0"));
+void ReadFormPos(const SettingsFile& file, std::string_view section, std::string_view key,
+                 PositionedWindow& window) {
+  std::string value = CutText(ReadRaw(file, section, key, "0,0"));
   auto [x, y] = TextToPair(value);
   if (x == kNoPairValue && y == kNoPairValue) return;
   window.moveWindow(x, y);
 }
 
-void WriteFormPos(std::string_view section, std::string_view key,
+void WriteFormPos(const SettingsFile& file, std::string_view section, std::string_view key,
                   const PositionedWindow& window) {
-  WriteIniString(section, key, PairToText(window.windowLeft(), window.windowTop()));
-}
-
-std::string PairToText(int32_t x, int32_t y) { return IntToDecimal(x) + "," + IntToDecimal(y); }
-
-std::pair<int32_t, int32_t> TextToPair(std::string_view text) {
-  size_t comma = text.find(',');
-  if (comma == std::string_view::npos) return {kNoPairValue, kNoPairValue};
-  return {TextToIntOrZero(text.substr(0, comma)), TextToIntOrZero(text.substr(comma + 1))};
-}
-
-int32_t TextToIntOrZero(std::string_view text) {
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (text.empty()) return 0;
-  size_t f = text.find_first_not_of(' ');
-  std::string_view number = text.substr(f);
-
-  if (number.back() == 'H' || number.back() == 'h') {
-    if (number.size() == 1) return 0;
-    return HexOrZero(number.substr(0, number.size() - 1));
-  }
-  if (number.size() >= 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X')) {
-    return HexOrZero(number.substr(2));
-  }
-  if (number.front() == '$' || number.front() == 'x' || number.front() == 'X') {
-    return HexOrZero(number.substr(1));
-  }
-  return DecimalOrZero(number);
+  WriteIniString(file, section, key, PairToText(window.windowLeft(), window.windowTop()));
 }
 
 }  // namespace quorvel

@@ -1,12 +1,10 @@
 #pragma once
-// Access to the settings file, one value at a time, through a shared settings object
-// that lives only while a value is read or written. Nothing is cached.
+// Access to the settings file, one value at a time. Nothing is cached.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace quorvel {
 
@@ -18,43 +16,30 @@ inline constexpr const char* kDialogsSection = "DIALOGS";
 inline constexpr size_t kIniTextLimit = 255;
 inline constexpr size_t kSettingsPathLimit = 4095;
 
-// The settings file in use (at most 4095 bytes are kept), and whether the program
-// runs without one. Both are set at start-up.
-const std::string& SettingsPath();
-void SetSettingsPath(std::string_view path);
-bool NoIniMode();
-void SetNoIniMode(bool on);
-
-// The start-up choice of the settings file: creates a missing file as "[GENERAL]" CR LF
-// (no directories on the way), sets NoIniMode when that fails, then stores the path.
-// Returns NoIniMode.
-bool OpenSettingsFile(const std::string& path);
-
-// The shared settings object: bound to SettingsPath when created, it touches the file
-// only when a value is read or written.
-class SharedIni {
- public:
-  explicit SharedIni(std::string path) : path_(std::move(path)) {}
-  ~SharedIni();  // asks the profile layer to flush
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
+// The settings file a front end works with: its path (at most 4095 bytes are kept) and
+// whether the program runs without one. Every access below opens the file at path
+// afresh; a shared settings object with a use count would add nothing to that, so
+// there is none and nothing to acquire, release or flush.
+struct SettingsFile {
+  std::string path;
+  bool noIni = false;
 };
 
-SharedIni* CurrentIni();
-int32_t IniUseCount();
-void AcquireIni();
-void ReleaseIni();
+SettingsFile SettingsFileAt(std::string_view path, bool noIni = false);
+
+// The start-up choice of the settings file: creates a missing file as "[GENERAL]" CR LF
+// (no directories on the way); noIni is set when that fails.
+SettingsFile OpenSettingsFile(const std::string& path);
 
 // Values are cut to 255 bytes at a character boundary (directories: see ReadIniPath).
-std::string ReadIniString(std::string_view section, std::string_view key);
+std::string ReadIniString(const SettingsFile& file, std::string_view section, std::string_view key);
 // A directory value, whole however long it is.
-std::string ReadIniPath(std::string_view section, std::string_view key);
+std::string ReadIniPath(const SettingsFile& file, std::string_view section, std::string_view key);
 // Throws quorvel::Error "Unable to write to %s" on a refused write.
-void WriteIniString(std::string_view section, std::string_view key, std::string_view value);
-bool ReadIniBool(std::string_view section, std::string_view key);
-void WriteIniBool(std::string_view section, std::string_view key, bool value);
+void WriteIniString(const SettingsFile& file, std::string_view section, std::string_view key,
+                    std::string_view value);
+bool ReadIniBool(const SettingsFile& file, std::string_view section, std::string_view key);
+void WriteIniBool(const SettingsFile& file, std::string_view section, std::string_view key, bool value);
 
 // A window whose outer top-left corner can be read and set.
 class PositionedWindow {
@@ -67,14 +52,9 @@ class PositionedWindow {
 
 // A stored value without a comma (only a hand-edited file has one) leaves the window
 // where it is, rather than far outside every screen.
-void ReadFormPos(std::string_view section, std::string_view key, PositionedWindow& window);
-void WriteFormPos(std::string_view section, std::string_view key, const PositionedWindow& window);
-
-// What TextToPair gives for both coordinates of a text without a comma.
-inline constexpr int32_t kNoPairValue = -2147483647;
-
-std::string PairToText(int32_t x, int32_t y);
-std::pair<int32_t, int32_t> TextToPair(std::string_view text);
-int32_t TextToIntOrZero(std::string_view text);
+void ReadFormPos(const SettingsFile& file, std::string_view section, std::string_view key,
+                 PositionedWindow& window);
+void WriteFormPos(const SettingsFile& file, std::string_view section, std::string_view key,
+                  const PositionedWindow& window);
 
 }  // namespace quorvel

@@ -13,6 +13,7 @@
 
 #include "ui/Fonts.h"
 #include "ui/GlowButton.h"
+#include "ui/LicenceText.h"
 #include "ui/LinkLabel.h"
 
 namespace quorvel {
@@ -20,55 +21,6 @@ namespace quorvel {
 namespace {
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-// One entry per line of the licence field; an empty entry is an empty line.
-constexpr const char* kLicenceLines[] = {
-    "Quorvel - program pro hromadné nahrazování textů",
-    "Copyright (C) 2026 Quorvel, všechna práva k programu vyhrazena",
-    "",
-    "Tento program je svobodně šiřitelný software. Dáváme vám jej v naději,",
-    "že vám bude užitečný, avšak BEZ JAKÉKOLI ZÁRUKY, a to ani záruky",
-    "PRODEJNOSTI nebo VHODNOSTI PRO URČITÝ ÚČEL.",
-    "Podrobnosti uvádí licenční ujednání níže.",
-    "-------------------------------------------------------------------------",
-    "LICENČNÍ UJEDNÁNÍ PRO FREEWARE SOFTWARE VYDÁVANÝ POD ZNAČKOU QUORVEL",
-    "Dodržujte prosím všechny jeho body. Pokud s nimi nesouhlasíte,",
-    "přestaňte software používat a šířit.",
-    "-------------------------------------------------------------------------",
-    "",
-    "1. Software smíte zdarma používat a zdarma dále šířit, doma i ve firmě.",
-    "Za jeho šíření nesmíte požadovat žádnou úplatu kromě nákladů",
-    "spojených s distribucí. Software se neprodává, poskytuje se",
-    "pouze licence k jeho užívání.",
-    "",
-    "2. Software smíte šířit jen jako úplný balík, tak jak jste jej obdrželi:",
-    "program, tento licenční text i doprovodné soubory. Jednotlivé součásti",
-    "balíku nesmíte oddělovat a šířit samostatně. Výjimkou jsou volně",
-    "šiřitelné součásti jiných autorů, pro které platí podmínky",
-    "jejich vlastních licencí.",
-    "",
-    "3. Software nesmíte zpětně analyzovat (dekompilovat, disasemblovat",
-    "ani jinak zkoumat jeho vnitřní stavbu) a nesmíte provádět žádné",
-    "změny hotového programu. Program smíte používat jen v té podobě,",
-    "v jaké jej autor vydal.",
-    "",
-    "4. Software používáte na vlastní nebezpečí. Autor ani nikdo jiný,",
-    "kdo se podílel na jeho vzniku či šíření, neodpovídá za žádné",
-    "problémy ani škody, které by vám jeho používáním vznikly.",
-    "Před hromadnými úpravami si proto vždy zálohujte svá data.",
-    "",
-    "5. Na technickou podporu nevzniká nárok. Autor vám však podle svých",
-    "možností nabízí základní podporu v elektronické podobě; dotazy",
-    "posílejte na kontaktní emailovou adresu uvedenou níže.",
-    "",
-    "6. Vše, co toto ujednání neupravuje, se řídí obecně platnými",
-    "právními předpisy.",
-    "",
-    "7. Pokud s kterýmkoli bodem tohoto ujednání nesouhlasíte, musíte",
-    "produkt okamžitě přestat používat i šířit a odstranit jej",
-    "ze svého počítače.",
-    "Dalším užíváním programu vyjadřujete souhlas s tímto ujednáním.",
-};
 
 constexpr const char* kInfoText =
     "Program slouží k hromadnému nahrazování fragmentů textů v čistých textových souborech. "
@@ -105,19 +57,21 @@ void SetTextColour(QWidget* widget, QRgb rgb) {
 QString VersionLine() { return Text(kVersionPrefix) + QStringLiteral(QUORVEL_VERSION); }
 
 QString LicenceText() {
-  QStringList lines;
-  for (const char* line : kLicenceLines) lines << Text(line);
-  return lines.join(QLatin1Char('\n'));
+  QString text = Text(kLicenceFileText);
+  // The file ends its last line; the field has no empty line after it.
+  if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+  return text;
 }
 
 QString NetworkNote() { return Text(kNetworkNote); }
 
 QUrl ContactMailUrl() { return QUrl(QStringLiteral("mailto:") + Text(kContactAddress)); }
 
-TAboutForm::TAboutForm(QWidget* parent)
+TAboutForm::TAboutForm(SettingsFile settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint) {
+                          Qt::WindowCloseButtonHint),
+      settings_(std::move(settings)) {
   gOpenDialog = this;
 
   setObjectName(QStringLiteral("TAboutForm"));
@@ -195,10 +149,10 @@ TAboutForm::TAboutForm(QWidget* parent)
   CloseButton->setFocus();
 
   // Without a settings file the dialog opens where it was designed to, every time.
-  if (NoIniMode()) {
+  if (settings_.noIni) {
     move(kAboutNoIniLeft, kAboutNoIniTop);
   } else {
-    ReadFormPos(kDialogsSection, "TAboutForm", *this);
+    ReadFormPos(settings_, kDialogsSection, "TAboutForm", *this);
   }
 }
 
@@ -216,12 +170,12 @@ void TAboutForm::EmailValueClick() {
 void TAboutForm::done(int result) {
   if (!closed_) {
     closed_ = true;
-    if (!NoIniMode()) {
+    if (!settings_.noIni) {
       // An exception must not cross the modal loop; the caller raises it afterwards.
       // The dialog closes regardless: only its position is lost, and a dialog that
       // cannot be closed while the settings file is locked would help nobody.
       try {
-        WriteFormPos(kDialogsSection, "TAboutForm", *this);
+        WriteFormPos(settings_, kDialogsSection, "TAboutForm", *this);
       } catch (...) {
         closeFailure_ = std::current_exception();
       }
@@ -253,13 +207,13 @@ void TAboutForm::keyPressEvent(QKeyEvent* event) {
 
 bool AboutOpen() { return gOpenDialog != nullptr; }
 
-void ShowAboutDialog(QWidget* parent) {
+void ShowAboutDialog(const SettingsFile& settings, QWidget* parent) {
   if (gOpenDialog) {
     gOpenDialog->raise();
     gOpenDialog->activateWindow();
     return;
   }
-  TAboutForm dialog(parent);
+  TAboutForm dialog(settings, parent);
   dialog.exec();
   if (dialog.closeFailure()) std::rethrow_exception(dialog.closeFailure());
 }

@@ -36,8 +36,8 @@ class TAboutForm : public QDialog, public PositionedWindow {
   Q_OBJECT
 
  public:
-  // Sets AboutOpen and takes the stored position (FormCreate).
-  explicit TAboutForm(QWidget* parent = nullptr);
+  // Sets AboutOpen and takes the position stored in settings (FormCreate).
+  explicit TAboutForm(SettingsFile settings, QWidget* parent = nullptr);
   ~TAboutForm() override;
 
   void CloseButtonClick();
@@ -58,6 +58,7 @@ class TAboutForm : public QDialog, public PositionedWindow {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  SettingsFile settings_;
   std::exception_ptr closeFailure_;
   bool closed_ = false;
 
@@ -76,7 +77,7 @@ bool AboutOpen();
 
 // Opens the dialog modally over parent and returns once it has closed and is gone;
 // with one already open, only brings that one to the front. Throws the quorvel::Error
-// of a position that could not be stored.
-void ShowAboutDialog(QWidget* parent);
+// of a position that could not be stored in settings.
+void ShowAboutDialog(const SettingsFile& settings, QWidget* parent);
 
 }  // namespace quorvel

@@ -380,16 +380,16 @@ void TMainForm::showError(const std::exception& error) {
 void TMainForm::ActionButtonClick() {
   if (busy_) return;
   guarded([this] {
-    ReplaceRun(*this);
+    ReplaceRun(options_, *this);
     flushRunDisplays();
   });
 }
 
 void TMainForm::FilesCountValueClick() {
   guarded([this] {
-    setWorkDirText(NormalizeDirectoryText(workDirText()));
+    options_.setWorkDirText(NormalizeDirectoryText(options_.workDirText()));
     FileList list;
-    const int32_t count = BuildFileList(list, workDirText(), optionText("Extensions"),
+    const int32_t count = BuildFileList(list, options_.workDirText(), optionText("Extensions"),
                                         optionChecked("Subdirs"), notice_);
     FilesCountValue->setCaption(QString::fromStdString(IntToDecimal(count)));
   });
@@ -412,7 +412,7 @@ void TMainForm::LogoImageClick() {
 
 void TMainForm::AboutButtonClick() {
   // The dialog reports a refused write of its position once it has closed.
-  guarded([this] { ShowAboutDialog(this); });
+  guarded([this] { ShowAboutDialog(settings_, this); });
 }
 
 void TMainForm::CloseButtonClick() { close(); }
@@ -466,12 +466,6 @@ void TMainForm::resetRunDisplays() {
   SetSizedCaption(HitsFoundValue, QString());
   FilesChangedValue->clear();
 }
-
-void TMainForm::confirmUnsafeMode() { ConfirmUnsafeMode(*this, *this); }
-
-void TMainForm::saveOptions() { SaveOptions(*this); }
-
-RunOptions TMainForm::runOptions() const { return ReadRunOptions(*this); }
 
 void TMainForm::showFileCount(int32_t count) {
   FilesCountValue->setCaption(QString::fromStdString(IntToDecimal(count)));

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/RunHost.h"
+#include "run/FrontEnd.h"
 #include "settings/Options.h"
 #include "settings/SafetyCheck.h"
 #include "settings/Settings.h"
@@ -52,7 +53,7 @@ QUrl MakerPageUrl();
 
 class TMainForm : public QWidget,
                   public OptionControls,
-                  public RunHost,
+                  public RunDisplays,
                   public PositionedWindow,
                   public SafetyDialogs {
   Q_OBJECT
@@ -68,6 +69,8 @@ class TMainForm : public QWidget,
   void setShowHandler(std::function<void()> handler) { showHandler_ = std::move(handler); }
   void setCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
   void setLogo(const QImage& logo);
+  // The settings file the options and the window positions go to.
+  void useSettingsFile(SettingsFile settings) { settings_ = std::move(settings); }
 
   // The top-level handler: the error box with the application's title.
   void showError(const std::exception& error);
@@ -82,6 +85,7 @@ class TMainForm : public QWidget,
   bool FormCloseQuery() const { return !busy_; }
 
   // OptionControls (texts are the bytes the settings file stores).
+  const SettingsFile& settingsFile() const override { return settings_; }
   std::string optionText(std::string_view key) const override;
   void setOptionText(std::string_view key, const std::string& text) override;
   bool optionChecked(std::string_view key) const override;
@@ -90,14 +94,10 @@ class TMainForm : public QWidget,
   void setBusy(bool busy) override { busy_ = busy; }
   void resetRunDisplays() override;
 
-  // RunHost.
-  void confirmUnsafeMode() override;
-  std::string workDirText() const override { return optionText("WorkDir"); }
-  void setWorkDirText(const std::string& text) override { setOptionText("WorkDir", text); }
-  std::string targetDirText() const override { return optionText("TargetDir"); }
-  void setTargetDirText(const std::string& text) override { setOptionText("TargetDir", text); }
-  void saveOptions() override;
-  RunOptions runOptions() const override;
+  // The options half of a run, over the controls above.
+  ControlOptions& options() { return options_; }
+
+  // RunDisplays.
   void showFileCount(int32_t count) override;
   // The next two only store the value; the labels follow at the next round of window
   // events and at the end of every file, which keeps a run over many lines fast.
@@ -114,7 +114,7 @@ class TMainForm : public QWidget,
   int32_t windowTop() const override { return y(); }
   void moveWindow(int32_t left, int32_t top) override { move(left, top); }
 
-  // SafetyDialogs (showInformation is shared with RunHost).
+  // SafetyDialogs (showInformation is shared with RunDisplays).
   void showWarning(const std::string& text) override;
   std::string askLine(const std::string& title, const std::string& prompt) override;
 
@@ -168,6 +168,8 @@ class TMainForm : public QWidget,
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs& dialogs_;
   PanelNotice notice_;
+  SettingsFile settings_;
+  ControlOptions options_{*this, *this};
   bool busy_ = false;
   bool shown_ = false;
   std::function<void()> showHandler_;

@@ -223,9 +223,8 @@ TEST_F(BatchTest, AnErrorEndsWithStatus1AndTheMessage) {
   EXPECT_FALSE(Exists(dir_ / "out"));
 }
 
-TEST_F(BatchTest, AMissingSettingsFileIsCreatedAndFilled) {
-  dir_.mkdir("jobs");
-  const std::string job = dir_ / "jobs/new.ini";
+TEST_F(BatchTest, ASettingsFileOfOnlyItsSectionIsRunAndFilled) {
+  const std::string job = dir_.write("jobs/new.ini", "[GENERAL]\r\n");
   Outcome outcome = run({job});
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   std::string stored = ReadFile(job);
@@ -237,13 +236,6 @@ TEST_F(BatchTest, AMissingSettingsFileIsCreatedAndFilled) {
   EXPECT_NE(stored.find("\r\nTargetDir=" + programDir_ + "\r\n"), std::string::npos) << stored;
   EXPECT_NE(stored.find("\r\nCaseSensitive=Off\r\n"), std::string::npos) << stored;
   EXPECT_EQ(stored.find("DIALOGS"), std::string::npos);
-}
-
-TEST_F(BatchTest, ASettingsFileInAMissingDirectoryRunsWithoutOne) {
-  const std::string job = dir_ / "missing/job.ini";
-  Outcome outcome = run({job});
-  EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_FALSE(Exists(dir_ / "missing"));
 }
 
 TEST_F(BatchTest, ATerminalShowsAProgressLineAndIsLeftClean) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "files/FileOps.h"
 #include "files/PathText.h"
 #include "platform/Error.h"
 #include "support/RecordingHost.h"
@@ -48,7 +49,7 @@ struct Sandbox {
     return tmp.write("work/" + relative, bytes);
   }
   std::string target(const std::string& relative) const { return out + "/" + relative; }
-  RunEnd run() { return ReplaceRun(host); }
+  RunEnd run() { return ReplaceRun(host, host); }
 };
 
 const std::string kSourceText = "a x b\nend";  // LF ends: a copy keeps them, a save does not

@@ -136,17 +136,17 @@ TEST_F(FullDisk, SavingTheSettingsFileKeepsItWholeAndTouchesNoFile) {
   EXPECT_FALSE(Exists(t.dir / "out"));
 }
 
-// A settings file that cannot even be created: the job runs without one, as it does
-// in a directory it may not write, and leaves no half-made file behind.
-TEST_F(FullDisk, CreatingTheSettingsFileFallsBackToRunningWithoutOne) {
+// A settings file that is missing is never created by the batch runner, so the full
+// disk is never reached: a clear refusal, and nothing half-made left behind.
+TEST_F(FullDisk, AMissingSettingsFileIsRefusedWithoutAWrite) {
   t.dir.mkdir("jobs");
   Launch launch{{t.dir / "jobs/new.ini"}};
   launch.fileSizeLimit = 5;  // less than "[GENERAL]" CR LF
   Outcome outcome = t.run(launch);
-  EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(outcome.err, "");
-  // Standard output is a file under the same limit, so only its start is there.
-  EXPECT_EQ(outcome.out, Results(1, 0, 0, 0).substr(0, 5));
+  EXPECT_EQ(outcome.status, 66) << outcome.err;
+  // Standard error is a file under the same limit, so only the start of the line is there.
+  EXPECT_EQ(outcome.err, std::string("quorvel-batch: ").substr(0, 5));
+  EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(NamesIn(t.dir / "jobs"), std::vector<std::string>{});
   EXPECT_EQ(NamesIn(t.dir / "bin"), std::vector<std::string>{"quorvel-batch"});
   EXPECT_EQ(ReadFile(a), aBefore);

@@ -109,7 +109,7 @@ TEST(SourceChangesBeforeItsTurn, EndsTheRunOrIsPassedOverAndNothingElseIsTouched
     };
     std::string error;
     try {
-      EXPECT_EQ(ReplaceRun(host), RunEnd::Completed);
+      EXPECT_EQ(ReplaceRun(host, host), RunEnd::Completed);
     } catch (const Error& e) {
       error = e.what();
     }

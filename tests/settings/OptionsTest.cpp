@@ -52,7 +52,7 @@ TEST_F(OptionsTest, SaveKeepsEveryByteOfAHandWrittenFile) {
       "\n"
       "[Extra]\n"
       "keep = me");
-  OptionValues options;
+  OptionValues options{settings_};
   Fill(options);
   SaveOptions(options);
   EXPECT_EQ(ReadFile(path),
@@ -76,7 +76,7 @@ TEST_F(OptionsTest, SaveKeepsEveryByteOfAHandWrittenFile) {
 TEST_F(OptionsTest, SaveAddsAMissingSectionAtTheEnd) {
   for (std::string before : {"[DIALOGS]\r\nTMainForm=1,2\r\n"s, "[DIALOGS]\nTMainForm=1,2"s, ""s}) {
     std::string path = useSettings(before);
-    OptionValues options;
+    OptionValues options{settings_};
     Fill(options);
     SaveOptions(options);
     std::string separator = before.empty() || before.back() == '\n' ? "" : "\r\n";
@@ -86,10 +86,10 @@ TEST_F(OptionsTest, SaveAddsAMissingSectionAtTheEnd) {
 
 TEST_F(OptionsTest, SavedOptionsLoadBackIntoTheControls) {
   useSettings("[GENERAL]\r\n");
-  OptionValues saved;
+  OptionValues saved{settings_};
   Fill(saved);
   SaveOptions(saved);
-  OptionValues loaded;
+  OptionValues loaded{settings_};
   LoadOptions(loaded);
   for (const OptionKey& key : kGeneralKeys) {
     EXPECT_EQ(loaded.optionText(key.name), saved.optionText(key.name)) << key.name;
@@ -100,7 +100,7 @@ TEST_F(OptionsTest, SavedOptionsLoadBackIntoTheControls) {
 
 TEST_F(OptionsTest, ASectionLineAloneLoadsEmptyOptionsWithoutWriting) {
   std::string path = useSettings("[GENERAL]\r\n");
-  OptionValues options;
+  OptionValues options{settings_};
   options.setOptionText("Search", "stale");
   options.setOptionChecked("NoSafety", true);
   LoadOptions(options);
@@ -129,11 +129,11 @@ TEST_F(OptionsTest, BlanksAndQuotesComeBackStripped) {
   };
   for (const Case& c : cases) {
     std::string path = useSettings("[GENERAL]\r\n");
-    OptionValues options;
+    OptionValues options{settings_};
     options.setOptionText("Search", c.typed);
     SaveOptions(options);
     EXPECT_NE(ReadFile(path).find("\r\n" + c.stored + "\r\n"), std::string::npos) << c.typed;
-    OptionValues loaded;
+    OptionValues loaded{settings_};
     LoadOptions(loaded);
     EXPECT_EQ(loaded.optionText("Search"), c.loaded) << c.typed;
   }
@@ -141,13 +141,13 @@ TEST_F(OptionsTest, BlanksAndQuotesComeBackStripped) {
 
 TEST_F(OptionsTest, LongTextsAreCutWhenSaved) {
   useSettings("[GENERAL]\r\n");
-  OptionValues options;
+  OptionValues options{settings_};
   options.setOptionText("Search", std::string(300, 's'));
   std::string longDir = "/" + std::string(2100, 'd');
   options.setOptionText("WorkDir", longDir);
   options.setOptionText("TargetDir", "/" + std::string(400, 't'));
   SaveOptions(options);
-  OptionValues loaded;
+  OptionValues loaded{settings_};
   LoadOptions(loaded);
   EXPECT_EQ(loaded.optionText("Search"), std::string(255, 's'));
   EXPECT_EQ(loaded.optionText("WorkDir"), longDir);
@@ -168,18 +168,18 @@ TEST_F(OptionsTest, TargetDirSurvivesWhileTheSourcesAreWritten) {
   };
   for (const Case& c : cases) {
     useSettings("[GENERAL]\r\nTargetDir=/old\r\n");
-    OptionValues options;
+    OptionValues options{settings_};
     options.setOptionChecked("OverSource", c.overSource);
     options.setOptionText("TargetDir", c.field);
     SaveOptions(options);
-    EXPECT_EQ(ReadIniString(kGeneralSection, "TargetDir"), c.stored) << c.name;
+    EXPECT_EQ(ReadIniString(settings_, kGeneralSection, "TargetDir"), c.stored) << c.name;
   }
 }
 
 TEST_F(OptionsTest, LoadWithOverSourceOnEmptiesTheTargetFieldWithoutWriting) {
   const std::string content = "[GENERAL]\r\nTargetDir=/out\r\nOverSource=On\r\n";
   std::string path = useSettings(content);
-  OptionValues options;
+  OptionValues options{settings_};
   LoadOptions(options);
   EXPECT_TRUE(options.optionChecked("OverSource"));
   EXPECT_EQ(options.optionText("TargetDir"), "");
@@ -191,11 +191,11 @@ TEST_F(OptionsTest, LoadWithOverSourceOnEmptiesTheTargetFieldWithoutWriting) {
 
 TEST_F(OptionsTest, TogglingOverSourceStoresAndRestoresTheTarget) {
   useSettings("[GENERAL]\r\n");
-  OptionValues options;
+  OptionValues options{settings_};
   options.setOptionText("TargetDir", "/out");
   options.setOptionChecked("OverSource", true);
   EXPECT_EQ(options.optionText("TargetDir"), "");
-  EXPECT_EQ(ReadIniString(kGeneralSection, "TargetDir"), "/out");
+  EXPECT_EQ(ReadIniString(settings_, kGeneralSection, "TargetDir"), "/out");
   options.setOptionChecked("OverSource", false);
   EXPECT_EQ(options.optionText("TargetDir"), "/out");
 
@@ -209,7 +209,7 @@ TEST_F(OptionsTest, TogglingOverSourceStoresAndRestoresTheTarget) {
 TEST_F(OptionsTest, TogglingWhileBusyWritesNothing) {
   const std::string content = "[GENERAL]\r\nTargetDir=/stored\r\n";
   std::string path = useSettings(content);
-  OptionValues options;
+  OptionValues options{settings_};
   options.setBusy(true);
   options.setOptionText("TargetDir", "/out");
   options.setOptionChecked("OverSource", true);
@@ -221,8 +221,8 @@ TEST_F(OptionsTest, TogglingWhileBusyWritesNothing) {
 
 TEST_F(OptionsTest, NoIniModeLoadsEmptyAndStoresNothing) {
   std::string path = useSettings("[GENERAL]\r\nSearch=x\r\nNoSafety=On\r\n");
-  SetNoIniMode(true);
-  OptionValues options;
+  settings_.noIni = true;
+  OptionValues options{settings_};
   LoadOptions(options);
   EXPECT_EQ(options.optionText("Search"), "");
   EXPECT_FALSE(options.optionChecked("NoSafety"));
@@ -234,7 +234,7 @@ TEST_F(OptionsTest, NoIniModeLoadsEmptyAndStoresNothing) {
   EXPECT_FALSE(testing::Exists(dir_ / "copy.ini"));
 
   // The toggle has nothing stored to bring back.
-  SetSettingsPath(dir_ / "missing/none.ini");
+  options.useSettingsFile(SettingsFileAt(dir_ / "missing/none.ini", true));
   options.setOptionText("TargetDir", "/out");
   options.setOptionChecked("OverSource", true);
   options.setOptionChecked("OverSource", false);
@@ -246,14 +246,14 @@ TEST_F(OptionsTest, SaveAsUpdatesAnExistingFileAndReturnsToTheOldOne) {
   const std::string other = "[DIALOGS]\r\nTMainForm=5,5\r\n[GENERAL]\r\nTargetDir=/kept\r\n"
                             "Search=old\r\n[Mine]\r\nX=1\r\n";
   std::string job = dir_.write("job.ini", other);
-  OptionValues options;
+  OptionValues options{settings_};
   options.setOptionText("Search", "new");
   options.setBusy(true);  // checked without the save a click would make
   options.setOptionChecked("OverSource", true);
   options.setBusy(false);
 
   SaveOptionsAs(options, job);
-  EXPECT_EQ(SettingsPath(), current);
+  EXPECT_EQ(options.settingsFile().path, current);
   EXPECT_EQ(ReadFile(job),
             "[DIALOGS]\r\nTMainForm=5,5\r\n[GENERAL]\r\nTargetDir=/kept\r\nSearch=new\r\n"
             "Replace=\r\nRemoveMode=Off\r\nWorkDir=\r\nSubdirs=Off\r\nExtensions=\r\nColumn=\r\n"
@@ -263,21 +263,21 @@ TEST_F(OptionsTest, SaveAsUpdatesAnExistingFileAndReturnsToTheOldOne) {
   EXPECT_EQ(ReadFile(current), "[GENERAL]\r\n");
   options.setOptionText("Search", "newer");
   SaveOptions(options);
-  EXPECT_EQ(ReadIniString(kGeneralSection, "Search"), "newer");
+  EXPECT_EQ(ReadIniString(settings_, kGeneralSection, "Search"), "newer");
   EXPECT_NE(ReadFile(job).find("Search=new\r\n"), std::string::npos);
 }
 
 TEST_F(OptionsTest, SaveAsPutsThePathBackAfterAFailure) {
   std::string current = useSettings("[GENERAL]\r\n");
-  OptionValues options;
+  OptionValues options{settings_};
   EXPECT_THROW(SaveOptionsAs(options, dir_ / "missing/job.ini"), Error);
-  EXPECT_EQ(SettingsPath(), current);
+  EXPECT_EQ(options.settingsFile().path, current);
 }
 
 // Makes the settings file read-only when the save reaches the Extensions field.
 class FailingAtExtensions : public OptionValues {
  public:
-  explicit FailingAtExtensions(std::string path) : path_(std::move(path)) {}
+  explicit FailingAtExtensions(const SettingsFile& file) : OptionValues(file), path_(file.path) {}
   std::string optionText(std::string_view key) const override {
     if (key == "Extensions") ::chmod(path_.c_str(), 0444);
     return OptionValues::optionText(key);
@@ -290,7 +290,7 @@ class FailingAtExtensions : public OptionValues {
 TEST_F(OptionsTest, ReadOnlyFileLoadsButRefusesTheSave) {
   std::string path = useSettings("[GENERAL]\r\nSearch=old\r\n");
   ::chmod(path.c_str(), 0444);
-  OptionValues loaded;
+  OptionValues loaded{settings_};
   LoadOptions(loaded);
   EXPECT_EQ(loaded.optionText("Search"), "old");
   loaded.setOptionText("Search", "new");
@@ -301,12 +301,13 @@ TEST_F(OptionsTest, ReadOnlyFileLoadsButRefusesTheSave) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
   }
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nSearch=old\r\n");
-  EXPECT_EQ(IniUseCount(), 0);
+  // Nothing is held after the refusal: the file reads as before.
+  EXPECT_EQ(ReadIniString(settings_, kGeneralSection, "Search"), "old");
 }
 
 TEST_F(OptionsTest, RefusedWriteKeepsTheKeysBeforeItAndNoneAfter) {
   std::string path = useSettings("[GENERAL]\r\n");
-  FailingAtExtensions options(path);
+  FailingAtExtensions options(settings_);
   Fill(options);
   EXPECT_THROW(SaveOptions(options), Error);
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nSearch=alpha\r\nReplace=beta\r\nRemoveMode=Off\r\n"
@@ -315,7 +316,7 @@ TEST_F(OptionsTest, RefusedWriteKeepsTheKeysBeforeItAndNoneAfter) {
 
 TEST_F(OptionsTest, RunOptionsMirrorTheControls) {
   useSettings("[GENERAL]\r\n");
-  OptionValues options;
+  OptionValues options{settings_};
   for (const OptionKey& key : kGeneralKeys) {
     if (key.boolean) {
       options.setOptionChecked(key.name, true);

@@ -1,6 +1,5 @@
 #pragma once
-// A settings file of the test's own in a temporary folder, made the one in use for the
-// test, with the process-wide settings state put back afterwards.
+// A settings file of the test's own in a temporary folder.
 
 #include <gtest/gtest.h>
 
@@ -13,25 +12,15 @@ namespace quorvel::testing {
 
 class SettingsTest : public ::testing::Test {
  protected:
-  SettingsTest() : savedPath_(SettingsPath()), savedNoIni_(NoIniMode()) {}
-  ~SettingsTest() override {
-    SetSettingsPath(savedPath_);
-    SetNoIniMode(savedNoIni_);
-  }
-
-  // Writes the settings file with content and makes it the one in use.
+  // Writes the settings file with content and makes it settings_.
   std::string useSettings(std::string_view content, std::string_view name = "settings.ini") {
     std::string path = dir_.write(name, content);
-    SetSettingsPath(path);
-    SetNoIniMode(false);
+    settings_ = SettingsFileAt(path);
     return path;
   }
 
   TempDir dir_;
-
- private:
-  std::string savedPath_;
-  bool savedNoIni_;
+  SettingsFile settings_;
 };
 
 }  // namespace quorvel::testing

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <climits>
 #include <string>
 #include <vector>
 
@@ -17,72 +16,16 @@ using namespace std::string_literals;
 using testing::ReadFile;
 using testing::SettingsTest;
 
-TEST(TextToIntOrZero, ReadsDecimalAndHexadecimalForms) {
-  struct Case {
-    const char* text;
-    int32_t expected;
-  };
-  const std::vector<Case> cases = {
-      {"100", 100},          {"0x64", 100},       {"0X64", 100},      {"64h", 100},
-      {"64H", 100},          {"$64", 100},        {"x64", 100},       {"X64", 100},
-      {"-5", -5},            {"+5", 5},           {"  12", 12},       {"12  ", 12},
-      {"  12h", 18},         {"007", 7},          {"2147483647", INT32_MAX},
-      {"-2147483648", INT32_MIN},                 {"FFFFFFFFh", -1},  {"$80000000", INT32_MIN},
-      {"0x000000064", 100},  {"", 0},             {"   ", 0},         {"1A", 0},
-      {"2147483648", 0},     {"-2147483649", 0},  {"H", 0},           {"  h", 0},
-      {"-$64", 0},           {"-0x64", 0},        {"- 5", 0},         {"1 2", 0},
-      {"12 h", 0},           {"$", 0},            {"0x", 0},          {"+", 0},
-      {"$100000000", 0},     {"0xG1", 0},         {"\t5", 0},         {"abc", 0},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(TextToIntOrZero(c.text), c.expected) << '"' << c.text << '"';
-  }
-}
-
-TEST(TextToPair, SplitsAtTheFirstComma) {
-  struct Case {
-    const char* text;
-    int32_t x;
-    int32_t y;
-  };
-  const std::vector<Case> cases = {
-      {"100,200", 100, 200},   {"0x64,$C8", 100, 200}, {"64h,C8h", 100, 200},
-      {"abc,5", 0, 5},         {"-8,-8", -8, -8},       {"0,0", 0, 0},
-      {"10,20,30", 10, 0},     {",", 0, 0},             {" 238 , 149 ", 238, 149},
-      {"", kNoPairValue, kNoPairValue},                 {"42", kNoPairValue, kNoPairValue},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(TextToPair(c.text), std::make_pair(c.x, c.y)) << '"' << c.text << '"';
-  }
-}
-
-TEST(PairToText, WritesDecimalWithAComma) {
-  EXPECT_EQ(PairToText(238, 149), "238,149");
-  EXPECT_EQ(PairToText(-4, -4), "-4,-4");
-  EXPECT_EQ(PairToText(INT32_MIN, 0), "-2147483648,0");
-}
-
-TEST_F(SettingsTest, EachAccessCreatesAndDestroysItsOwnSharedObject) {
+TEST_F(SettingsTest, EachAccessReadsTheFileItIsGiven) {
   std::string first = useSettings("[GENERAL]\r\nSearch=a\r\n", "first.ini");
   std::string second = dir_.write("second.ini", "[GENERAL]\r\nSearch=b\r\n");
 
-  EXPECT_EQ(ReadIniString("GENERAL", "Search"), "a");
-  EXPECT_EQ(IniUseCount(), 0);
-  EXPECT_EQ(CurrentIni(), nullptr);
-
-  AcquireIni();
-  ASSERT_NE(CurrentIni(), nullptr);
-  EXPECT_EQ(CurrentIni()->path(), first);
-  // A path change reaches the accesses only with the next object.
-  SetSettingsPath(second);
-  EXPECT_EQ(ReadIniString("GENERAL", "Search"), "a");
-  EXPECT_EQ(IniUseCount(), 1);
-  ReleaseIni();
-  EXPECT_EQ(CurrentIni(), nullptr);
-  EXPECT_EQ(ReadIniString("GENERAL", "Search"), "b");
-
-  ReleaseIni();  // one too many
-  EXPECT_EQ(IniUseCount(), 0);
+  EXPECT_EQ(settings_.path, first);
+  EXPECT_EQ(ReadIniString(settings_, "GENERAL", "Search"), "a");
+  // Another file is another value; the first one is untouched by it.
+  const SettingsFile other = SettingsFileAt(second);
+  EXPECT_EQ(ReadIniString(other, "GENERAL", "Search"), "b");
+  EXPECT_EQ(ReadIniString(settings_, "GENERAL", "Search"), "a");
 }
 
 TEST_F(SettingsTest, BooleansAreTrueOnlyForOn) {
@@ -101,16 +44,16 @@ TEST_F(SettingsTest, BooleansAreTrueOnlyForOn) {
   }
   useSettings(content);
   for (size_t i = 0; i < cases.size(); ++i) {
-    EXPECT_EQ(ReadIniBool("GENERAL", "B" + std::to_string(i)), cases[i].expected)
+    EXPECT_EQ(ReadIniBool(settings_, "GENERAL", "B" + std::to_string(i)), cases[i].expected)
         << '"' << cases[i].stored << '"';
   }
-  EXPECT_FALSE(ReadIniBool("GENERAL", "Missing"));
+  EXPECT_FALSE(ReadIniBool(settings_, "GENERAL", "Missing"));
 }
 
 TEST_F(SettingsTest, WritesBooleansAsOnAndOff) {
   std::string path = useSettings("[GENERAL]\r\n");
-  WriteIniBool("GENERAL", "A", true);
-  WriteIniBool("GENERAL", "B", false);
+  WriteIniBool(settings_, "GENERAL", "A", true);
+  WriteIniBool(settings_, "GENERAL", "B", false);
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nA=On\r\nB=Off\r\n");
 }
 
@@ -118,27 +61,26 @@ TEST_F(SettingsTest, TextsAreCutTo255BytesPathsNever) {
   std::string longText(300, 'a');
   std::string longPath = "/" + std::string(2100, 'p');
   useSettings("[GENERAL]\r\nSearch=" + longText + "\r\nWorkDir=" + longPath + "\r\n");
-  EXPECT_EQ(ReadIniString("GENERAL", "Search"), std::string(255, 'a'));
-  EXPECT_EQ(ReadIniString("GENERAL", "WorkDir").size(), 255u);
-  EXPECT_EQ(ReadIniPath("GENERAL", "WorkDir"), longPath);
+  EXPECT_EQ(ReadIniString(settings_, "GENERAL", "Search"), std::string(255, 'a'));
+  EXPECT_EQ(ReadIniString(settings_, "GENERAL", "WorkDir").size(), 255u);
+  EXPECT_EQ(ReadIniPath(settings_, "GENERAL", "WorkDir"), longPath);
 }
 
 TEST_F(SettingsTest, SettingsPathKeeps4095Bytes) {
-  SetSettingsPath(std::string(5000, 'p'));
-  EXPECT_EQ(SettingsPath(), std::string(4095, 'p'));
+  EXPECT_EQ(SettingsFileAt(std::string(5000, 'p')).path, std::string(4095, 'p'));
 }
 
 TEST_F(SettingsTest, RefusedWriteRaisesWithThePathAndReleases) {
   std::string path = useSettings("[GENERAL]\r\n");
   ::chmod(path.c_str(), 0444);
   try {
-    WriteIniString("GENERAL", "Search", "x");
+    WriteIniString(settings_, "GENERAL", "Search", "x");
     FAIL() << "no error raised";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
   }
-  EXPECT_EQ(IniUseCount(), 0);
-  EXPECT_EQ(CurrentIni(), nullptr);
+  // Nothing is held after the refusal: the file reads as before.
+  EXPECT_EQ(ReadIniString(settings_, "GENERAL", "Search"), "");
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\n");
 }
 
@@ -172,10 +114,9 @@ TEST_F(SettingsTest, ReadFormPosAppliesTheStoredPosition) {
     if (c.stored) content += "TMainForm="s + c.stored + "\r\n";
     useSettings(content);
     TestWindow window;
-    ReadFormPos(kDialogsSection, "TMainForm", window);
+    ReadFormPos(settings_, kDialogsSection, "TMainForm", window);
     EXPECT_EQ(window.left, c.left) << (c.stored ? c.stored : "(missing)");
     EXPECT_EQ(window.top, c.top) << (c.stored ? c.stored : "(missing)");
-    EXPECT_EQ(IniUseCount(), 0);
   }
 }
 
@@ -184,34 +125,34 @@ TEST_F(SettingsTest, WriteFormPosStoresThePresentPosition) {
   TestWindow window;
   window.left = -8;
   window.top = -8;
-  WriteFormPos(kDialogsSection, "TAboutForm", window);
+  WriteFormPos(settings_, kDialogsSection, "TAboutForm", window);
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nSearch=x\r\n[DIALOGS]\r\nTAboutForm=-8,-8\r\n");
 }
 
 TEST_F(SettingsTest, OpenSettingsFileCreatesAMissingFileAsOneSectionLine) {
   std::string path = dir_ / "new.ini";
-  EXPECT_FALSE(OpenSettingsFile(path));
+  const SettingsFile opened = OpenSettingsFile(path);
+  EXPECT_FALSE(opened.noIni);
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\n");
-  EXPECT_EQ(SettingsPath(), path);
+  EXPECT_EQ(opened.path, path);
 
   std::string existing = dir_.write("old.ini", "[OTHER]\nA=1\n");
-  EXPECT_FALSE(OpenSettingsFile(existing));
+  EXPECT_FALSE(OpenSettingsFile(existing).noIni);
   EXPECT_EQ(ReadFile(existing), "[OTHER]\nA=1\n");
 }
 
 TEST_F(SettingsTest, OpenSettingsFileFallsBackToNoIniMode) {
   std::string inMissingDir = dir_ / "missing/job.ini";
-  EXPECT_TRUE(OpenSettingsFile(inMissingDir));
-  EXPECT_TRUE(NoIniMode());
-  EXPECT_EQ(SettingsPath(), inMissingDir);
+  const SettingsFile opened = OpenSettingsFile(inMissingDir);
+  EXPECT_TRUE(opened.noIni);
+  EXPECT_EQ(opened.path, inMissingDir);
   EXPECT_FALSE(testing::Exists(dir_ / "missing"));
 
   std::string folder = dir_.mkdir("folder.ini");
-  EXPECT_TRUE(OpenSettingsFile(folder));
+  EXPECT_TRUE(OpenSettingsFile(folder).noIni);
 
-  // Cleared again for a file that can be used.
-  EXPECT_FALSE(OpenSettingsFile(dir_ / "ok.ini"));
-  EXPECT_FALSE(NoIniMode());
+  // Not set for a file that can be used.
+  EXPECT_FALSE(OpenSettingsFile(dir_ / "ok.ini").noIni);
 }
 
 }  // namespace

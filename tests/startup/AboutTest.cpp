@@ -58,14 +58,9 @@ void WhenOpen(std::function<void(TAboutForm&)> action) {
 
 class AboutTest : public ::testing::Test {
  protected:
-  AboutTest() : savedSettingsPath_(SettingsPath()), savedNoIni_(NoIniMode()) {
+  AboutTest() {
     settingsPath_ = dir_.write("Quorvel.ini", "[GENERAL]\r\n");
-    SetSettingsPath(settingsPath_);
-    SetNoIniMode(false);
-  }
-  ~AboutTest() override {
-    SetSettingsPath(savedSettingsPath_);
-    SetNoIniMode(savedNoIni_);
+    settings_ = SettingsFileAt(settingsPath_);
   }
 
   template <typename T = QWidget>
@@ -77,14 +72,11 @@ class AboutTest : public ::testing::Test {
 
   TempDir dir_;
   std::string settingsPath_;
-
- private:
-  std::string savedSettingsPath_;
-  bool savedNoIni_;
+  SettingsFile settings_;
 };
 
 TEST_F(AboutTest, WindowAndEveryControlHaveTheirPlaceTextAndLook) {
-  TAboutForm dialog;
+  TAboutForm dialog(settings_);
   EXPECT_EQ(dialog.windowTitle(), "O programu");
   EXPECT_EQ(dialog.size(), QSize(516, 586));
   EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
@@ -153,7 +145,7 @@ TEST_F(AboutTest, WindowAndEveryControlHaveTheirPlaceTextAndLook) {
 // The wrapped texts stay inside their labels, and the address ends before the button,
 // so that all of it can be read and clicked.
 TEST_F(AboutTest, TextsFitTheirPlaces) {
-  TAboutForm dialog;
+  TAboutForm dialog(settings_);
   for (const char* name : {"InfoLabel", "AboutLabel"}) {
     auto* label = get<QLabel>(dialog, name);
     const QRect needed = QFontMetrics(label->font())
@@ -166,13 +158,13 @@ TEST_F(AboutTest, TextsFitTheirPlaces) {
 }
 
 TEST_F(AboutTest, VersionLineCarriesTheBuildsVersion) {
-  TAboutForm dialog;
+  TAboutForm dialog(settings_);
   EXPECT_EQ(get<QLabel>(dialog, "VersionValue")->text(),
             QString::fromUtf8("číslo verze programu (build) : " QUORVEL_VERSION));
 }
 
 TEST_F(AboutTest, LicenceHas45CentredReadOnlyLinesEightOfThemEmpty) {
-  TAboutForm dialog;
+  TAboutForm dialog(settings_);
   auto* memo = get<QTextEdit>(dialog, "LicenceMemo");
   EXPECT_TRUE(memo->isReadOnly());
   EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -196,7 +188,7 @@ TEST_F(AboutTest, LicenceHas45CentredReadOnlyLinesEightOfThemEmpty) {
 
 TEST_F(AboutTest, FocusStartsOnTheButtonEscapeDoesNotCloseEnterAndSpaceDo) {
   for (const Qt::Key closing : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
-    TAboutForm dialog;
+    TAboutForm dialog(settings_);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     auto* button = get<QWidget>(dialog, "CloseButton");
@@ -219,7 +211,7 @@ TEST_F(AboutTest, ReopensWhereItWasLeftAndStartsAtTheOriginWithoutAStoredPlace) 
     dialog.move(300, 120);
     QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("CloseButton")), Qt::LeftButton);
   });
-  ShowAboutDialog(nullptr);
+  ShowAboutDialog(settings_, nullptr);
   EXPECT_NE(ReadFile(settingsPath_).find("[DIALOGS]\r\nTAboutForm=300,120\r\n"), std::string::npos);
   EXPECT_TRUE(OpenDialogs().empty());
 
@@ -230,13 +222,13 @@ TEST_F(AboutTest, ReopensWhereItWasLeftAndStartsAtTheOriginWithoutAStoredPlace) 
     dialog.move(10, 20);
     dialog.close();
   });
-  ShowAboutDialog(nullptr);
+  ShowAboutDialog(settings_, nullptr);
   EXPECT_EQ(reopened, QPoint(300, 120));
   EXPECT_NE(ReadFile(settingsPath_).find("TAboutForm=10,20\r\n"), std::string::npos);
 }
 
 TEST_F(AboutTest, WithoutASettingsFileItOpensAtItsDesignedPlaceAndStoresNothing) {
-  SetNoIniMode(true);
+  settings_.noIni = true;
   dir_.write("Quorvel.ini", "[GENERAL]\r\n[DIALOGS]\r\nTAboutForm=300,120\r\n");
   QPoint opened;
   WhenOpen([&](TAboutForm& dialog) {
@@ -244,7 +236,7 @@ TEST_F(AboutTest, WithoutASettingsFileItOpensAtItsDesignedPlaceAndStoresNothing)
     dialog.move(5, 5);
     dialog.accept();
   });
-  ShowAboutDialog(nullptr);
+  ShowAboutDialog(settings_, nullptr);
   EXPECT_EQ(opened, QPoint(244, 155));
   EXPECT_EQ(ReadFile(settingsPath_), "[GENERAL]\r\n[DIALOGS]\r\nTAboutForm=300,120\r\n");
 }
@@ -256,18 +248,18 @@ TEST_F(AboutTest, WhileOneIsOpenNoSecondDialogIsCreated) {
   WhenOpen([&](TAboutForm& dialog) {
     openFlagInside = AboutOpen();
     // Returns at once: a second modal loop here would never end.
-    ShowAboutDialog(nullptr);
+    ShowAboutDialog(settings_, nullptr);
     openDuringSecondCall = OpenDialogs().size();
     dialog.accept();
   });
-  ShowAboutDialog(nullptr);
+  ShowAboutDialog(settings_, nullptr);
   EXPECT_TRUE(openFlagInside);
   EXPECT_EQ(openDuringSecondCall, 1u);
   EXPECT_FALSE(AboutOpen());
 }
 
 TEST_F(AboutTest, TheAddressOpensANewMailMessage) {
-  TAboutForm dialog;
+  TAboutForm dialog(settings_);
   dialog.show();
   UrlCatcher catcher;
   QDesktopServices::setUrlHandler("mailto", &catcher, "open");
@@ -283,6 +275,7 @@ TEST_F(AboutTest, APositionThatCannotBeStoredIsReportedAfterTheDialogHasClosed) 
   ::chmod(settingsPath_.c_str(), 0444);
   ScriptedDialogs dialogs;
   TMainForm form(&dialogs);
+  form.useSettingsFile(settings_);
   form.show();
   WhenOpen([](TAboutForm& dialog) { dialog.accept(); });
   QTest::mouseClick(form.findChild<QWidget*>(QStringLiteral("AboutButton")), Qt::LeftButton);

@@ -18,18 +18,19 @@
 #include <vector>
 
 #include "settings/Options.h"
+#include "support/ChildEnvironment.h"
 #include "support/LoopbackServer.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace quorvel {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::ChildEnvironment;
 using testing::ClosedPort;
 using testing::Exists;
 using testing::LoopbackServer;
+using testing::PointerArray;
 using testing::ReadFile;
 using testing::TempDir;
 
@@ -55,16 +56,8 @@ class ProgramTest : public ::testing::Test {
              "XDG_CONFIG_HOME=" + (dir_ / "config"), "XDG_RUNTIME_DIR=" + dir_.mkdir("runtime")}) {
       environment.push_back(entry);
     }
-    for (char** entry = environ; *entry; ++entry) {
-      const std::string text = *entry;
-      // The sanitizer builds need their options in the child too.
-      for (const char* kept : {"PATH=", "LD_", "ASAN_", "UBSAN_", "LSAN_"}) {
-        if (text.rfind(kept, 0) == 0) environment.push_back(text);
-      }
-    }
-    std::vector<char*> envp;
-    for (std::string& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    environment = ChildEnvironment(std::move(environment));
+    std::vector<char*> envp = PointerArray(environment);
 
     std::string path = dir_ / ("bin/" + program);
     std::vector<char*> argv{path.data()};

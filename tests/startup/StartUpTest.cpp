@@ -72,9 +72,7 @@ class SavedEnvironment {
 class StartUpTest : public ::testing::Test {
  protected:
   StartUpTest()
-      : savedSettingsPath_(SettingsPath()),
-        savedNoIni_(NoIniMode()),
-        savedProgramDir_(ProgramDir()) {
+      : savedProgramDir_(ProgramDir()) {
     programDir_ = dir_.mkdir("prog") + "/";
     SetProgramDirForTesting(programDir_);
     ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
@@ -84,8 +82,6 @@ class StartUpTest : public ::testing::Test {
   ~StartUpTest() override {
     startUp_.reset();
     form_.reset();
-    SetSettingsPath(savedSettingsPath_);
-    SetNoIniMode(savedNoIni_);
     SetProgramDirForTesting(savedProgramDir_);
   }
 
@@ -141,8 +137,6 @@ class StartUpTest : public ::testing::Test {
   std::unique_ptr<StartUp> startUp_;
 
  private:
-  std::string savedSettingsPath_;
-  bool savedNoIni_;
   std::string savedProgramDir_;
 };
 
@@ -150,8 +144,8 @@ TEST_F(StartUpTest, FirstStartCreatesElevenBytesAndTheCloseStoresThePositionAndE
   create(std::nullopt);
   const std::string settings = programDir_ + "Quorvel.ini";
   EXPECT_EQ(ReadFile(settings), kNewFile);
-  EXPECT_EQ(SettingsPath(), settings);
-  EXPECT_FALSE(NoIniMode());
+  EXPECT_EQ(form_->settingsFile().path, settings);
+  EXPECT_FALSE(form_->settingsFile().noIni);
 
   EXPECT_FALSE(start());
   EXPECT_TRUE(form_->isVisible());
@@ -208,8 +202,8 @@ TEST_P(SettingsFallbackTest, AProtectedProgramDirectoryPutsTheFileInTheUsersConf
 
   create(std::nullopt);
   const std::string expected = dir_ / row.expected;
-  EXPECT_EQ(SettingsPath(), expected);
-  EXPECT_FALSE(NoIniMode());
+  EXPECT_EQ(form_->settingsFile().path, expected);
+  EXPECT_FALSE(form_->settingsFile().noIni);
   EXPECT_EQ(ReadFile(expected), kNewFile);
   EXPECT_FALSE(Exists(programDir_ + "Quorvel.ini"));
 
@@ -230,7 +224,7 @@ TEST_F(StartUpTest, AFileAlreadyInAProtectedProgramDirectoryIsUsedWhereItIs) {
   const std::string settings = dir_.write("prog/Quorvel.ini", "[GENERAL]\r\nSearch=x\r\n");
   ::chmod(programDir_.c_str(), 0555);
   create(std::nullopt);
-  EXPECT_EQ(SettingsPath(), settings);
+  EXPECT_EQ(form_->settingsFile().path, settings);
   EXPECT_FALSE(Exists(dir_ / "config/quorvel"));
 }
 
@@ -243,7 +237,7 @@ TEST_F(StartUpTest, NoWritablePlaceGivesNoIniModeWithEmptyOptionsAndNothingStore
   dialogs_.savePaths.push_back(QString::fromStdString(dir_ / "saved.ini"));
 
   create(std::nullopt);
-  EXPECT_TRUE(NoIniMode());
+  EXPECT_TRUE(form_->settingsFile().noIni);
   EXPECT_FALSE(start());
   // The initial position of the window, not a stored one.
   EXPECT_EQ(form_->windowLeft(), 238);
@@ -263,7 +257,7 @@ TEST_F(StartUpTest, BatchJobRunsBeforeTheWindowIsEverDisplayedAndClosesIt) {
   // Spaces inside: the argument is one path, however it is written.
   const std::string job = prepareJob("My Jobs/job one.ini");
   create(job);
-  EXPECT_EQ(SettingsPath(), job);
+  EXPECT_EQ(form_->settingsFile().path, job);
 
   EXPECT_TRUE(start());
   EXPECT_FALSE(windowEverDisplayed());
@@ -290,7 +284,7 @@ TEST_F(StartUpTest, BatchJobBelowARegularFileRunsWithEmptyOptionsAndStoresNothin
   dir_.write("plain", "not a directory");
   const std::string job = dir_ / "plain/job.ini";
   create(job);
-  EXPECT_TRUE(NoIniMode());
+  EXPECT_TRUE(form_->settingsFile().noIni);
   EXPECT_TRUE(start());
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(ReadFile(dir_ / "plain"), "not a directory");

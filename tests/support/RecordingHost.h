@@ -1,6 +1,6 @@
 #pragma once
-// A RunHost for tests: it holds the window's options, answers every call at once and
-// records each call in order, so a test can check what a run showed and when it let
+// Both halves of a run host for tests: it holds the window's options, answers every
+// call at once and records each call in order, so a test can check what a run showed and when it let
 // events be handled. Hooks let a test act in the middle of a run (delete a file when
 // it is shown, fail a save, change the options in the safety confirmation).
 
@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "engine/RunHost.h"
-#include "engine/RunOptions.h"
 #include "files/FileList.h"
+#include "files/RunOptions.h"
 #include "files/PathText.h"
 
 namespace quorvel::testing {
 
-class RecordingHost : public RunHost, private ListingNotice {
+class RecordingHost : public RunOptionsHost, public RunDisplays, private ListingNotice {
  public:
   // What the window's controls hold; WorkDir and TargetDir are the two directory fields.
   RunOptions options;

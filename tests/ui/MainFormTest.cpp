@@ -76,19 +76,14 @@ bool AnyPanelLeft() {
 class MainFormTest : public ::testing::Test {
  protected:
   MainFormTest()
-      : savedSettingsPath_(SettingsPath()),
-        savedNoIni_(NoIniMode()),
-        savedProgramDir_(ProgramDir()) {
+      : savedProgramDir_(ProgramDir()) {
     settingsPath_ = dir_.write("Quorvel.ini", "[GENERAL]\r\n");
-    SetSettingsPath(settingsPath_);
-    SetNoIniMode(false);
     SetProgramDirForTesting(dir_.mkdir("prog") + "/");
     form_ = std::make_unique<TMainForm>(&dialogs_);
+    form_->useSettingsFile(SettingsFileAt(settingsPath_));
   }
   ~MainFormTest() override {
     form_.reset();
-    SetSettingsPath(savedSettingsPath_);
-    SetNoIniMode(savedNoIni_);
     SetProgramDirForTesting(savedProgramDir_);
   }
 
@@ -127,8 +122,6 @@ class MainFormTest : public ::testing::Test {
   std::unique_ptr<TMainForm> form_;
 
  private:
-  std::string savedSettingsPath_;
-  bool savedNoIni_;
   std::string savedProgramDir_;
 };
 
@@ -357,16 +350,16 @@ TEST_F(MainFormTest, HintsHaveTheirExactTextsAndTheApplicationWideSettings) {
 TEST_F(MainFormTest, SearchTextsGoThroughTheCodePageAndDirectoriesStayUtf8) {
   edit("SearchEdit")->setText("Žluťoučký kůň");
   edit("WorkDirEdit")->setText("/tmp/žluťoučký");
-  form_->saveOptions();
+  form_->options().saveOptions();
   EXPECT_TRUE(settingsHold("Search=\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2"));
   EXPECT_TRUE(settingsHold("WorkDir=/tmp/žluťoučký"));
-  EXPECT_EQ(form_->runOptions().Search, "\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2");
+  EXPECT_EQ(form_->options().runOptions().Search, "\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2");
 
   // A byte the code page has no character for comes back unchanged unless edited.
   dir_.write("Quorvel.ini", "[GENERAL]\r\nSearch=\x8Elu\x9Dou\xE8k\xFD\r\nReplace=a\x98z\r\n");
   LoadOptions(*form_);
   EXPECT_EQ(edit("SearchEdit")->text(), "Žluťoučký");
-  form_->saveOptions();
+  form_->options().saveOptions();
   EXPECT_TRUE(settingsHold("Replace=a\x98z"));
   EXPECT_EQ(form_->optionText("Replace"), "a\x98z");
 }
@@ -594,7 +587,7 @@ TEST_F(MainFormTest, SaveForCommandLineUseWritesTheChosenFileAndKeepsTheSettings
   click("SaveAsButton");  // cancelled
   EXPECT_EQ(dialogs_.saveSuffixes, (std::vector<QString>{"ini", "ini"}));
   EXPECT_NE(ReadFile(job).find("Search=abc\r\n"), std::string::npos);
-  EXPECT_EQ(SettingsPath(), settingsPath_);
+  EXPECT_EQ(form_->settingsFile().path, settingsPath_);
   EXPECT_EQ(settings(), "[GENERAL]\r\n");
   EXPECT_TRUE(dialogs_.messages.empty());
 }

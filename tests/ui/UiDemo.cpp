@@ -76,8 +76,6 @@ int Pictures(const QString& outDir) {
   const std::string root = temp.path().toStdString();
   const std::string settings = root + "/Quorvel.ini";
   WriteFile(settings, "[GENERAL]\r\n");
-  quorvel::SetSettingsPath(settings);
-  quorvel::SetNoIniMode(false);
   for (int i = 0; i < 40; ++i) {
     std::string text;
     for (int line = 0; line < 200; ++line) text += "Kocour prede na peci, kocour spi.\r\n";
@@ -87,6 +85,7 @@ int Pictures(const QString& outDir) {
   }
 
   PictureForm form(outDir + "/window-running.png");
+  form.useSettingsFile(quorvel::SettingsFileAt(settings));
   ShowLogo(form);
   form.setOptionText("Search", "kocour");
   form.setOptionText("Replace", "pes");
@@ -110,9 +109,8 @@ int Pictures(const QString& outDir) {
 }
 
 int Time(const std::string& job) {
-  quorvel::SetSettingsPath(job);
-  quorvel::SetNoIniMode(false);
   TMainForm form;
+  form.useSettingsFile(quorvel::SettingsFileAt(job));
   form.show();
   QCoreApplication::processEvents();
   quorvel::LoadOptions(form);
