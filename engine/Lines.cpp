@@ -8,6 +8,7 @@
 #endif
 
 #include "engine/ByteScan.h"
+#include "files/FileOps.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -186,15 +187,9 @@ LoadedFile LoadLines(const std::string& path, LineList& list) {
 
 std::string JoinLines(const LineList& list) { return std::string(list.joined()); }
 
-void SaveLines(const LineList& list, const std::string& path) {
-  switch (platform::ReplaceFileContent(path, list.joined())) {
-    case platform::WriteResult::Ok:
-      return;
-    case platform::WriteResult::CannotCreate:
-      throw CannotCreateFile(path);
-    case platform::WriteResult::WriteError:
-      throw StreamWriteError();
-  }
+void SaveLines(const LineList& list, const std::string& path,
+               const platform::WriteRequest& request) {
+  RaiseWriteFailure(platform::WriteFileContent(path, list.joined(), request), path, path);
 }
 
 int64_t FileSize64(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ByteBuffer.h"
+#include "platform/FileTransaction.h"
 
 namespace quorvel {
 
@@ -71,8 +72,10 @@ class LineList {
 
 LoadedFile LoadLines(const std::string& path, LineList& list);  // "Cannot open file %s"
 std::string JoinLines(const LineList& list);
-void SaveLines(const LineList& list, const std::string& path);  // "Cannot create file %s",
-                                                                // "Stream write error"
+// "Cannot create file %s", "Stream write error"; "Cannot open file %s" when the file it
+// replaces was changed or held open for writing meanwhile.
+void SaveLines(const LineList& list, const std::string& path,
+               const platform::WriteRequest& request = {});
 // The size of the file at path, or -1 when there is none or it is a directory.
 int64_t FileSize64(const std::string& path);
 // False when a NUL byte cut off more of the file than joining the lines adds back.

@@ -17,17 +17,23 @@ std::optional<platform::Attributes> FileAttributes(const std::string& path) {
   return attributes;
 }
 
-}  // namespace
-
-bool IsHiddenOrSystem(const std::string& path) {
-  std::optional<platform::Attributes> attributes = FileAttributes(path);
-  return attributes && (attributes->hidden || attributes->system);
+bool CountsAsSystem(const platform::Attributes& attributes, const std::string& path,
+                    const platform::WriteTree* tree) {
+  return attributes.system || (attributes.link && tree && !tree->leadsInside(path));
 }
 
-bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly) {
+}  // namespace
+
+bool IsHiddenOrSystem(const std::string& path, const platform::WriteTree* tree) {
+  std::optional<platform::Attributes> attributes = FileAttributes(path);
+  return attributes && (attributes->hidden || CountsAsSystem(*attributes, path, tree));
+}
+
+bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly,
+                    const platform::WriteTree* tree) {
   std::optional<platform::Attributes> attributes = FileAttributes(targetPath);
   if (!attributes) return true;
-  if (attributes->system || attributes->hidden) return false;
+  if (attributes->hidden || CountsAsSystem(*attributes, targetPath, tree)) return false;
   if (attributes->readOnly) {
     if (!ignoreReadOnly) return false;
     platform::ClearReadOnly(targetPath);
@@ -51,20 +57,35 @@ void CopyWholeFile(const std::string& source, const std::string& destination) {
     target = EnsureTrailingSeparator(target) + FileNamePart(source);
   }
   // A source that cannot be read must not leave directories behind.
-  std::optional<platform::Attributes> sourceAttributes = platform::GetAttributes(source);
-  if (!sourceAttributes || sourceAttributes->directory) throw CannotOpenFile(source);
+  platform::SourceFile opened;
+  if (opened.open(source) != platform::SourceFile::Status::Ok) throw CannotOpenFile(source);
   CreateDirectoryPath(DirectoryPart(target));
+  platform::WriteRequest request;
+  request.sourceMode = opened.mode();
+  CopyWholeFile(opened, target, request);
+}
 
-  switch (platform::CopyFileBytes(source, target)) {
-    case platform::CopyResult::Ok:
+void CopyWholeFile(platform::SourceFile& source, const std::string& destination,
+                   const platform::WriteRequest& request) {
+  const platform::TransactionResult result =
+      platform::CopyFileContent(source, destination, request);
+  if (result == platform::TransactionResult::Ok) return;
+  RaiseWriteFailure(result, destination, source.unchanged() ? destination : source.path());
+}
+
+void RaiseWriteFailure(platform::TransactionResult result, const std::string& targetPath,
+                       const std::string& heldPath) {
+  switch (result) {
+    case platform::TransactionResult::Ok:
       return;
-    case platform::CopyResult::CannotOpenSource:
-      throw CannotOpenFile(source);
-    case platform::CopyResult::CannotCreate:
-      throw CannotCreateFile(target);
-    case platform::CopyResult::ReadError:
+    case platform::TransactionResult::CannotOpenSource:
+    case platform::TransactionResult::HeldForWriting:
+      throw CannotOpenFile(heldPath);
+    case platform::TransactionResult::CannotCreate:
+      throw CannotCreateFile(targetPath);
+    case platform::TransactionResult::ReadError:
       throw StreamReadError();
-    case platform::CopyResult::WriteError:
+    case platform::TransactionResult::WriteError:
       throw StreamWriteError();
   }
 }

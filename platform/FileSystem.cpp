@@ -73,7 +73,8 @@ std::optional<Attributes> GetAttributes(const std::string& path) {
   if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
   Attributes attrs;
   attrs.hidden = HasHiddenName(path);
-  if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) {
+  attrs.link = S_ISLNK(st.st_mode);
+  if (attrs.link && ::stat(path.c_str(), &st) != 0) {
     attrs.system = true;  // a link that leads nowhere
     return attrs;
   }

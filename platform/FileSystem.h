@@ -19,6 +19,7 @@ struct Attributes {
   bool readOnly = false;  // owner write bit clear
   bool hidden = false;    // the entry's own name starts with '.'
   bool system = false;    // not a regular file nor a directory, or a dangling link
+  bool link = false;      // the entry itself is a symbolic link
   int64_t size = 0;       // regular files only
 };
 

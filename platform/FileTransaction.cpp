@@ -423,6 +423,25 @@ int64_t SourceFile::read(char* to, size_t size) {
   }
 }
 
+int64_t SourceFile::readAt(char* to, size_t size, int64_t offset) {
+  for (;;) {
+    ssize_t n = ::pread(fd_, to, size, off_t(offset));
+    if (n < 0 && errno == EINTR) continue;
+    return int64_t(n);
+  }
+}
+
+void SourceFile::acceptOwnMetadataChange() {
+  struct stat st;
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return;
+  FileIdentity now = IdentityOf(st);
+  now.ctimeSec = identity_.ctimeSec;
+  now.ctimeNsec = identity_.ctimeNsec;
+  if (now != identity_) return;
+  identity_ = IdentityOf(st);
+  mode_ = uint32_t(st.st_mode & 07777);
+}
+
 bool SourceFile::unchanged() const {
   if (fd_ < 0) return false;
   if (leased_ && ::fcntl(fd_, F_GETLEASE) != F_RDLCK) return false;

@@ -114,6 +114,13 @@ class SourceFile {
   // Reads up to size bytes at the current position: the count, 0 at the end, -1 on an
   // error.
   int64_t read(char* to, size_t size);
+  // The same at offset, leaving the position as it is.
+  int64_t readAt(char* to, size_t size, int64_t offset);
+
+  // Takes the file's own metadata again after the program itself changed it (cleared
+  // its read-only bit): only the change time and the mode may have moved, so a change
+  // of the content by another program still shows.
+  void acceptOwnMetadataChange();
 
   // True while no other program has opened the file for writing since it was opened
   // (as far as a lease can tell) and its data has not changed.
