@@ -37,13 +37,49 @@ std::string_view TailFitting(std::string_view text, size_t columns) {
   return text.substr(start);
 }
 
-// Line breaks of the message texts are CR LF; a console wants LF alone.
-std::string ConsoleText(std::string_view text) {
+// A control character as a listing on a terminal shows it: a letter escape where C
+// has one, otherwise three octal digits.
+void AppendEscaped(std::string& out, unsigned char c) {
+  static constexpr char kLetters[] = "abtnvfr";
+  out.push_back('\\');
+  if (c >= '\a' && c <= '\r') {
+    out.push_back(kLetters[c - '\a']);
+    return;
+  }
+  out.push_back(char('0' + (c >> 6)));
+  out.push_back(char('0' + ((c >> 3) & 7)));
+  out.push_back(char('0' + (c & 7)));
+}
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// Whether text[i] starts a UTF-8 C1 control (U+0080 to U+009F), which a terminal may
+// take as the start of a command just as it takes ESC.
+bool StartsC1Control(std::string_view text, size_t i) {
+  return static_cast<unsigned char>(text[i]) == 0xC2 && i + 1 < text.size() &&
+         static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+         static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+}
+
+// text with every control character escaped, so that a file name can neither move the
+// cursor nor change the terminal; CR LF, the line break of the message texts, becomes
+// the LF a console wants when breaks are kept.
+std::string ConsoleText(std::string_view text, bool keepBreaks = true) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out.push_back(text[i]);
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (keepBreaks && c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      out.push_back('\n');
+      ++i;
+    } else if (IsControl(c)) {
+      AppendEscaped(out, c);
+    } else if (StartsC1Control(text, i)) {
+      AppendEscaped(out, c);
+      AppendEscaped(out, static_cast<unsigned char>(text[++i]));
+    } else {
+      out.push_back(text[i]);
+    }
   }
   return out;
 }
@@ -61,7 +97,7 @@ void BatchHost::showFileCount(int32_t count) {
 }
 
 void BatchHost::showCurrentFile(const std::string& path) {
-  currentFile_ = path;
+  currentFile_ = ConsoleText(path, false);
   progressChanged();
 }
 

@@ -12,6 +12,7 @@
 #include "app/CommandLine.h"
 #include "platform/Console.h"
 #include "platform/Error.h"
+#include "platform/FileTransaction.h"
 #include "run/FrontEnd.h"
 #include "settings/Settings.h"
 
@@ -32,6 +33,8 @@ int TerminalProgressColumns() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // SIGTERM, SIGINT and SIGHUP end the program without leaving a temporary file.
+  quorvel::platform::InstallWriteSignalHandlers();
   // Help, version and a wrong command line end here, before anything is touched.
   const quorvel::CommandLine commandLine =
       quorvel::ParseCommandLine(quorvel::Program::Batch, argc, argv);

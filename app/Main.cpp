@@ -12,6 +12,7 @@
 #include "app/CommandLine.h"
 #include "app/StartUp.h"
 #include "platform/Error.h"
+#include "platform/FileTransaction.h"
 #include "ui/Dialogs.h"
 #include "ui/Main.h"
 
@@ -38,6 +39,8 @@ class Application : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // SIGTERM, SIGINT and SIGHUP end the program without leaving a temporary file.
+  quorvel::platform::InstallWriteSignalHandlers();
   // Taken before Qt removes the options it knows from the command line: a settings
   // file may be named like one of them. Help and version need no display.
   const quorvel::CommandLine commandLine =

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,8 @@ std::string Content(int file, const char* word) {
 }
 
 // Waits for the program to create its kth hidden file in dir (a temporary file it is
-// about to fill) and kills it at once; false when the program ended first.
-bool KillAtTheKthTemporaryFile(pid_t pid, int inotifyFd, int k) {
+// about to fill) and sends it the signal at once; false when the program ended first.
+bool KillAtTheKthTemporaryFile(pid_t pid, int inotifyFd, int k, int signal = SIGKILL) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   int created = 0;
   alignas(inotify_event) char buffer[64 * 1024];
@@ -63,7 +64,7 @@ bool KillAtTheKthTemporaryFile(pid_t pid, int inotifyFd, int k) {
       for (ssize_t at = 0; at < n;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
         if (event->len > 0 && event->name[0] == '.' && ++created == k) {
-          ::kill(pid, SIGKILL);
+          ::kill(pid, signal);
           return true;
         }
         at += ssize_t(sizeof(inotify_event) + event->len);
@@ -148,6 +149,44 @@ TEST(KilledJob, LeavesEveryFileOldOrNewAndOnlyHiddenLeftovers) {
     EXPECT_EQ(ReadBytes(work + "/" + leftovers[i]), leftoverBytes[i]) << leftovers[i];
   }
   EXPECT_EQ(NamesIn(work).size(), size_t(kFiles) + leftovers.size());
+}
+
+// The signals that ask a program to end leave no temporary file: the file being
+// written keeps its old content and no hidden leftover stays for the next job.
+TEST(EndedJob, LeavesNoTemporaryFileOnTermIntOrHup) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(::strsignal(signal));
+    BatchTree t;
+    const std::string work = t.dir.mkdir("work");
+    std::vector<std::string> oldContent, newContent;
+    for (int i = 0; i < kFiles; ++i) {
+      oldContent.push_back(Content(i, "hello"));
+      newContent.push_back(Content(i, "goodbye"));
+      t.dir.write("work/" + FileName(i), oldContent.back());
+    }
+    const std::string job = t.dir.write(
+        "jobs/job.ini", "[GENERAL]\r\nSearch=hello\r\nReplace=goodbye\r\nCaseSensitive=On\r\n"
+                        "WorkDir=" + work + "\r\nOverSource=On\r\nOverFiles=On\r\n");
+    int inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(inotifyFd, 0);
+    ASSERT_GE(::inotify_add_watch(inotifyFd, work.c_str(), IN_CREATE), 0);
+    pid_t pid = t.start(testing::Launch({job}));
+    const bool sent = KillAtTheKthTemporaryFile(pid, inotifyFd, kLarge + 1, signal);
+    ::close(inotifyFd);
+    Outcome outcome = t.wait(pid);
+    ASSERT_TRUE(sent) << "the job ended before the signal: " << outcome.err;
+    EXPECT_EQ(outcome.signal, signal);
+    int changed = 0;
+    for (const std::string& name : NamesIn(work)) {
+      ASSERT_NE(name[0], '.') << name << " was left behind";
+      const int i = std::stoi(name.substr(1, 3));
+      const std::string bytes = ReadBytes(work + "/" + name);
+      EXPECT_TRUE(bytes == oldContent[size_t(i)] || bytes == newContent[size_t(i)]) << name;
+      changed += bytes == newContent[size_t(i)];
+    }
+    EXPECT_EQ(NamesIn(work).size(), size_t(kFiles));
+    EXPECT_LT(changed, kFiles) << "ended in the middle, not at the end";
+  }
 }
 
 }  // namespace
