@@ -24,6 +24,7 @@
 #include "app/SettingsChoice.h"
 #include "app/StartUp.h"
 #include "files/PathText.h"
+#include "files/TestHooks.h"
 #include "platform/Error.h"
 #include "settings/Options.h"
 #include "settings/Settings.h"
