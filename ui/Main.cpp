@@ -160,23 +160,16 @@ TMainForm::TMainForm(Dialogs* dialogs)
   connect(CloseButton, &GlowButton::clicked, this, &TMainForm::CloseButtonClick);
   connect(AboutButton, &GlowButton::clicked, this, &TMainForm::AboutButtonClick);
 
-  texts_ = {
-      {"Search", SearchEdit, true, {}, {}},        {"Replace", ReplaceEdit, true, {}, {}},
-      {"WorkDir", WorkDirEdit, false, {}, {}},     {"Extensions", ExtensionsEdit, false, {}, {}},
-      {"Column", ColumnEdit, false, {}, {}},       {"Delimiter", DelimiterEdit, false, {}, {}},
-      {"TargetDir", TargetDirEdit, false, {}, {}},
-  };
-  checks_ = {
-      {"RemoveMode", RemoveCheck},
-      {"Subdirs", SubdirectoriesCheck},
-      {"SYLK", SYLKCheck},
-      {"OverFiles", OverwriteFilesCheck},
-      {"OverSource", OverwriteSourceCheck},
-      {"CopyUnchanged", CopyCheck},
-      {"IgnoreReadOnly", IgnoreReadOnlyCheck},
-      {"NoSafety", NoSafetyCheck},
-      {"CaseSensitive", CaseCheck},
-  };
+  // Every key of the settings section to the control its row names.
+  for (const OptionKey& key : kGeneralKeys) {
+    const QString control = QString::fromLatin1(key.control);
+    if (key.boolean()) {
+      checks_.push_back({key.name, findChild<QCheckBox*>(control)});
+    } else {
+      texts_.push_back(
+          {key.name, findChild<QLineEdit*>(control), key.kind == OptionKind::CodePageText, {}, {}});
+    }
+  }
 
   for (FlatEdit* edit : {SearchEdit, ReplaceEdit}) edit->setValidator(new CodePageValidator(edit));
   setHints();
