@@ -232,7 +232,7 @@ void TMainForm::buildResultsPanel() {
   ResultHeader->setObjectName(QStringLiteral("ResultHeader"));
   ResultHeader->setGeometry(2, 0, 369, 17);
   FilesCountLabel =
-      AddLabel(panel, "FilesCountLabel", "Bude se zpracovávat souborů :", QRect(8, 24, 150, 13));
+      AddLabel(panel, "FilesCountLabel", kFileCountCaption, QRect(8, 24, 150, 13));
   FilesCountValue = new LinkLabel(panel);
   FilesCountValue->setObjectName(QStringLiteral("FilesCountValue"));
   FilesCountValue->setGeometry(168, 24, 122, 13);
@@ -262,12 +262,12 @@ void TMainForm::buildResultsPanel() {
   ResultProgressBar = new LevelProgressBar(panel);
   ResultProgressBar->setObjectName(QStringLiteral("ResultProgressBar"));
   ResultProgressBar->setGeometry(8, 248, 353, 18);
-  LinesReadLabel = AddLabel(panel, "LinesReadLabel", "Řádek zpracováno :", QRect(8, 280, 96, 13));
+  LinesReadLabel = AddLabel(panel, "LinesReadLabel", kLinesReadCaption, QRect(8, 280, 96, 13));
   LinesReadValue = AddLabel(panel, "LinesReadValue", "", QRect(112, 280, 0, 13));
-  HitsFoundLabel = AddLabel(panel, "HitsFoundLabel", "Výskytů nalezeno :", QRect(13, 296, 91, 13));
+  HitsFoundLabel = AddLabel(panel, "HitsFoundLabel", kHitsFoundCaption, QRect(13, 296, 91, 13));
   HitsFoundValue = AddLabel(panel, "HitsFoundValue", "", QRect(112, 296, 0, 13));
   FilesChangedLabel =
-      AddLabel(panel, "FilesChangedLabel", "Souborů změněno :", QRect(208, 296, 93, 13));
+      AddLabel(panel, "FilesChangedLabel", kFilesChangedCaption, QRect(208, 296, 93, 13));
   FilesChangedValue = AddLabel(panel, "FilesChangedValue", "", QRect(312, 296, 53, 13));
   FilesChangedValue->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   ActionButton =
