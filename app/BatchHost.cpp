@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "files/PathText.h"
+#include "run/Texts.h"
 #include "settings/Settings.h"
 
 namespace quorvel {
@@ -14,25 +15,34 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 constexpr int kBarCells = 10;
 constexpr std::string_view kEllipsis = "...";
 
-// Terminal columns of UTF-8 text, one per character; close enough for a status line.
+// Terminal columns of UTF-8 text count one per character, close enough for a status
+// line: every byte but a continuation byte starts one.
+bool ContinuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
 size_t Columns(std::string_view text) {
   size_t columns = 0;
   for (char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+    if (!ContinuesCharacter(c)) ++columns;
   }
   return columns;
+}
+
+// The start of text that fits into columns, ending at a character boundary.
+std::string_view HeadFitting(std::string_view text, size_t columns) {
+  size_t end = 0;
+  for (size_t used = 0; end < text.size() && used < columns; ++used) {
+    ++end;
+    while (end < text.size() && ContinuesCharacter(text[end])) ++end;
+  }
+  return text.substr(0, end);
 }
 
 // The end of text that fits into columns, starting at a character boundary.
 std::string_view TailFitting(std::string_view text, size_t columns) {
   size_t start = text.size();
-  size_t used = 0;
-  while (start > 0) {
-    size_t begin = start - 1;
-    while (begin > 0 && (static_cast<unsigned char>(text[begin]) & 0xC0) == 0x80) --begin;
-    if (used + 1 > columns) break;
-    ++used;
-    start = begin;
+  for (size_t used = 0; start > 0 && used < columns; ++used) {
+    --start;
+    while (start > 0 && ContinuesCharacter(text[start])) --start;
   }
   return text.substr(start);
 }
@@ -62,16 +72,14 @@ bool StartsC1Control(std::string_view text, size_t i) {
 }
 
 // text with every control character escaped, so that a file name can neither move the
-// cursor nor change the terminal; CR LF, the line break of the message texts, becomes
-// the LF a console wants when breaks are kept.
-std::string ConsoleText(std::string_view text, bool keepBreaks = true) {
+// cursor nor change the terminal; with keepLineFeeds the line breaks of a message stay.
+std::string TerminalSafe(std::string_view text, bool keepLineFeeds) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (keepBreaks && c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+    if (keepLineFeeds && c == '\n') {
       out.push_back('\n');
-      ++i;
     } else if (IsControl(c)) {
       AppendEscaped(out, c);
     } else if (StartsC1Control(text, i)) {
@@ -97,7 +105,7 @@ void BatchHost::showFileCount(int32_t count) {
 }
 
 void BatchHost::showCurrentFile(const std::string& path) {
-  currentFile_ = ConsoleText(path, false);
+  currentFile_ = TerminalSafe(path, false);
   progressChanged();
 }
 
@@ -126,17 +134,17 @@ void BatchHost::showCounter(RunCounter counter, int32_t value) {
   progressChanged();
 }
 
-void BatchHost::showInformation(const std::string& text) { showMessage("Information", text); }
-void BatchHost::showWarning(const std::string& text) { showMessage("Warning", text); }
+void BatchHost::showInformation(const std::string& text) { showMessage(kInformationCaption, text); }
+void BatchHost::showWarning(const std::string& text) { showMessage(kWarningCaption, text); }
 
 void BatchHost::showMessage(const std::string& caption, const std::string& text) {
   clearProgress();
-  err_ << caption << ": " << ConsoleText(text) << '\n' << std::flush;
+  err_ << caption << ": " << TerminalSafe(LfLineBreaks(text), true) << '\n' << std::flush;
 }
 
 std::string BatchHost::askLine(const std::string& title, const std::string& prompt) {
   clearProgress();
-  err_ << title << ": " << ConsoleText(prompt) << ' ' << std::flush;
+  err_ << title << ": " << TerminalSafe(LfLineBreaks(prompt), true) << ' ' << std::flush;
   std::string answer;
   // No input at all is a cancelled box: the empty answer.
   if (!std::getline(in_, answer)) answer.clear();
@@ -148,10 +156,11 @@ std::string BatchHost::askLine(const std::string& title, const std::string& prom
 void BatchHost::endProgress() { clearProgress(); }
 
 std::string BatchHost::resultLines() const {
-  return "Bude se zpracovávat souborů : " + IntToDecimal(fileCount_) + "\n" +
-         "Řádek zpracováno : " + IntToDecimal(linesRead_) + "\n" +
-         "Výskytů nalezeno : " + IntToDecimal(hitsFound_) + "\n" +
-         "Souborů změněno : " + IntToDecimal(filesChanged_) + "\n";
+  auto line = [](const char* caption, int32_t value) {
+    return std::string(caption) + " " + IntToDecimal(value) + "\n";
+  };
+  return line(kFileCountCaption, fileCount_) + line(kLinesReadCaption, linesRead_) +
+         line(kHitsFoundCaption, hitsFound_) + line(kFilesChangedCaption, filesChanged_);
 }
 
 void BatchHost::Notice::begin(const std::string& text) {
@@ -179,7 +188,7 @@ std::string BatchHost::progressText() const {
                      " změněno " + IntToDecimal(filesChanged_);
   if (currentFile_.empty()) return line;
   // The end of the path carries the file name, so a long path loses its start.
-  size_t room = size_t(columns_ - 1);
+  const size_t room = lineRoom();
   size_t used = Columns(line) + 1;
   if (used + kEllipsis.size() >= room) return line;
   size_t left = room - used;
@@ -189,23 +198,7 @@ std::string BatchHost::progressText() const {
 }
 
 void BatchHost::drawProgress(const std::string& line) {
-  std::string_view shown = line;
-  // Never wrap: a wrapped line can no longer be redrawn in place.
-  if (Columns(shown) > size_t(columns_ - 1)) {
-    size_t keep = 0;
-    size_t cols = 0;
-    while (keep < shown.size()) {
-      size_t next = keep + 1;
-      while (next < shown.size() && (static_cast<unsigned char>(shown[next]) & 0xC0) == 0x80) {
-        ++next;
-      }
-      if (cols + 1 > size_t(columns_ - 1)) break;
-      ++cols;
-      keep = next;
-    }
-    shown = shown.substr(0, keep);
-  }
-  err_ << "\r\033[K" << shown << std::flush;
+  err_ << "\r\033[K" << HeadFitting(line, lineRoom()) << std::flush;
   lineShown_ = true;
   drawnOnce_ = true;
   lastDraw_ = std::chrono::steady_clock::now();

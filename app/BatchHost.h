@@ -61,6 +61,9 @@ class BatchHost final : public RunDisplays, public SafetyDialogs {
   void drawProgress(const std::string& line);
   void clearProgress();
   std::string progressText() const;
+  // The columns the progress line may fill: all but the last, as a line that wraps can
+  // no longer be redrawn in place.
+  size_t lineRoom() const { return size_t(columns_ - 1); }
 
   OptionValues values_;
   ControlOptions options_{values_, *this};

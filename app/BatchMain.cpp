@@ -14,11 +14,11 @@
 #include "platform/Error.h"
 #include "platform/FileTransaction.h"
 #include "run/FrontEnd.h"
+#include "run/Texts.h"
 #include "settings/Settings.h"
 
 namespace {
 
-constexpr const char* kApplicationTitle = "Quorvel";
 constexpr int kExitCompleted = 0;
 constexpr int kExitError = 1;
 constexpr int kExitTargetDirFailed = 2;
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
                           quorvel::platform::IsTerminal(quorvel::platform::StandardStream::Input));
   // An unknown QUORVEL_CODEPAGE is reported here, before anything is touched.
   if (const std::optional<std::string> problem = quorvel::CodePageProblem()) {
-    host.showMessage(kApplicationTitle, *problem);
+    host.showMessage(quorvel::kApplicationTitle, *problem);
     return kExitError;
   }
   try {
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     std::cout << host.resultLines() << std::flush;
     return end == quorvel::RunEnd::TargetDirFailed ? kExitTargetDirFailed : kExitCompleted;
   } catch (const std::exception& e) {
-    host.showMessage(kApplicationTitle, quorvel::MessageForDisplay(e));
+    host.showMessage(quorvel::kApplicationTitle, quorvel::MessageForDisplay(e));
     // How far the run got, as the window's counters would show it.
     if (host.fileCountShown()) std::cout << host.resultLines() << std::flush;
     return kExitError;

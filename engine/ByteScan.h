@@ -15,21 +15,45 @@ namespace quorvel::scan {
 
 inline bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 
-// The offset of the first CR, LF or NUL at or after i, or n.
-inline size_t FindLineEnd(const char* p, size_t i, size_t n) {
+// Passes over the text of a line from i and returns where it ends: the offset of the
+// first CR, LF or NUL at or after i, or n. With kCopy the bytes passed over are copied
+// to *out, sixteen at a time, so up to sixteen bytes past them are written there as
+// well; *out is left just past the line's text.
+template <bool kCopy>
+inline size_t ScanLineText(const char* p, size_t i, size_t n, char** out) {
 #if defined(__SSE2__)
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i nul = _mm_setzero_si128();
   for (; i + 16 <= n; i += 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                               _mm_cmpeq_epi8(v, nul));
-    if (int mask = _mm_movemask_epi8(hit)) return i + size_t(__builtin_ctz(unsigned(mask)));
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    if constexpr (kCopy) _mm_storeu_si128(reinterpret_cast<__m128i*>(*out), v);
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                                     _mm_cmpeq_epi8(v, nul));
+    if (const int mask = _mm_movemask_epi8(hit)) {
+      const size_t k = size_t(__builtin_ctz(unsigned(mask)));
+      if constexpr (kCopy) *out += k;
+      return i + k;
+    }
+    if constexpr (kCopy) *out += 16;
   }
 #endif
-  while (i < n && !EndsLine(p[i])) ++i;
+  if constexpr (kCopy) {
+    while (i < n && !EndsLine(p[i])) *(*out)++ = p[i++];
+  } else {
+    while (i < n && !EndsLine(p[i])) ++i;
+  }
   return i;
+}
+
+// The offset of the first CR, LF or NUL at or after i, or n.
+inline size_t FindLineEnd(const char* p, size_t i, size_t n) {
+  return ScanLineText<false>(p, i, n, nullptr);
+}
+
+// As FindLineEnd, copying the line's text to out on the way (see ScanLineText).
+inline size_t CopyLineText(const char* p, size_t i, size_t n, char*& out) {
+  return ScanLineText<true>(p, i, n, &out);
 }
 
 // The offset of the first occurrence of needle in hay, or npos; needle is not empty.

@@ -35,10 +35,6 @@ const platform::CodePage& CodePageOf(const LineSearch& search) {
   return search.codePage ? *search.codePage : platform::ActiveCodePage();
 }
 
-void FormUpperSearchText(LineSearch& search) {
-  search.upperSearchText = CodePageOf(search).upper(search.searchText);
-}
-
 // Whether a case-insensitive search can go through the code page's byte table over the
 // text as it is: in a single-byte code page every byte upper-cases alone, and in UTF-8
 // so does every ASCII byte, while other bytes never upper-case to ASCII, so a search
@@ -199,17 +195,15 @@ bool CanMatch(std::string_view needle) {
 LineSearch MakeLineSearch(std::string search, std::string replacement, bool caseSensitive,
                           const platform::CodePage* codePage) {
   LineSearch result;
-  result.searchLength = int32_t(search.size());
   result.searchText = std::move(search);
   result.replacementText = std::move(replacement);
   result.caseSensitive = caseSensitive;
   result.codePage = codePage;
-  FormUpperSearchText(result);
+  result.upperSearchText = CodePageOf(result).upper(result.searchText);
   return result;
 }
 
-bool ReplaceInLine(std::string& line, LineSearch& search, const HitNotification& onHit) {
-  if (search.upperSearchText.size() != search.searchText.size()) FormUpperSearchText(search);
+bool ReplaceInLine(std::string& line, const LineSearch& search, const HitNotification& onHit) {
   const std::string& needle = Needle(search);
   if (needle.empty() || needle.size() > line.size()) return false;
   std::string upper;
@@ -223,10 +217,9 @@ bool ReplaceInLine(std::string& line, LineSearch& search, const HitNotification&
   return true;
 }
 
-bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
+bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& search,
                     const HitNotification& onHit, const LineNotification& onLine) {
   output.clear();
-  FormUpperSearchText(search);
   if (input.empty()) return false;
   output.reserve(input.joined().size());
 

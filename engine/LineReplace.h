@@ -1,9 +1,8 @@
 #pragma once
 // Replacement of every occurrence of the search text in the lines of a file, at most
-// MaxReplacementsPerLine times per line. Hits and lines are reported through callables
+// kMaxReplacementsPerLine times per line. Hits and lines are reported through callables
 // the caller hands in.
 
-#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -16,32 +15,30 @@ class CodePage;
 }
 
 inline constexpr int kMaxReplacementsPerLine = 100;
-inline constexpr int MaxReplacementsPerLine = kMaxReplacementsPerLine;
 
+// What a run searches for, built once by MakeLineSearch and only read afterwards.
 struct LineSearch {
   std::string searchText;
-  int32_t searchLength = 0;     // the length of searchText, kept with it
-  std::string upperSearchText;  // formed by ReplaceInLines for each file
+  std::string upperSearchText;  // searchText upper-cased in codePage
   std::string replacementText;  // empty in the remove mode
   bool caseSensitive = false;
   // The code page that upper-cases; the active one when null.
   const platform::CodePage* codePage = nullptr;
 };
 
-// Builds a LineSearch with its length taken from the search text.
+// Builds a LineSearch and forms its upper search text.
 LineSearch MakeLineSearch(std::string search, std::string replacement, bool caseSensitive,
                           const platform::CodePage* codePage = nullptr);
 
 using HitNotification = std::function<void()>;
 using LineNotification = std::function<void()>;
 
-// Replaces in one line in place; true when at least one occurrence was found. Forms the
-// upper search text first when it has not been formed yet.
-bool ReplaceInLine(std::string& line, LineSearch& search, const HitNotification& onHit);
+// Replaces in one line in place; true when at least one occurrence was found.
+bool ReplaceInLine(std::string& line, const LineSearch& search, const HitNotification& onHit);
 
 // Fills output with the lines of input after replacement; true when any line held an
 // occurrence. input is not changed.
-bool ReplaceInLines(const LineList& input, LineList& output, LineSearch& search,
+bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& search,
                     const HitNotification& onHit, const LineNotification& onLine);
 
 }  // namespace quorvel

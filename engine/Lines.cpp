@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "engine/ByteScan.h"
 #include "files/FileOps.h"
 #include "platform/CodePage.h"
@@ -75,30 +71,6 @@ size_t StepOverLineEnd(const char* p, size_t i, size_t n) {
   return i + 1;
 }
 
-// Copies the text of the line from i to out and returns where the line ends: the
-// offset of the first CR, LF or NUL, or n. Sixteen bytes at a time are copied and then
-// tested, so up to sixteen bytes past the line's text are written at out as well.
-size_t CopyLineText(const char* p, size_t i, size_t n, char*& out) {
-#if defined(__SSE2__)
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i nul = _mm_setzero_si128();
-  for (; i + 16 <= n; i += 16, out += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
-    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                                     _mm_cmpeq_epi8(v, nul));
-    if (const int mask = _mm_movemask_epi8(hit)) {
-      const size_t k = size_t(__builtin_ctz(unsigned(mask)));
-      out += k;
-      return i + k;
-    }
-  }
-#endif
-  while (i < n && !scan::EndsLine(p[i])) *out++ = p[i++];
-  return i;
-}
-
 }  // namespace
 
 void LineList::assignSplit(std::string_view bytes) {
@@ -144,7 +116,7 @@ size_t LineList::convertFrom(const char* p, size_t i, size_t n) {
   char* const base = joined_.data();
   char* out = base + joined_.size();
   for (;;) {
-    i = CopyLineText(p, i, n, out);
+    i = scan::CopyLineText(p, i, n, out);
     *out++ = '\r';
     *out++ = '\n';
     ends_.push_back(size_t(out - base));

@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "files/TestHooks.h"
 #include "platform/FileSystem.h"
 
 namespace quorvel {

@@ -52,8 +52,6 @@ using NativePaths = PosixPaths;
 
 // The program's own directory, ending in a separator; computed once.
 const std::string& ProgramDir();
-// Lets tests and tools pin the value ResolvePath uses.
-void SetProgramDirForTesting(std::string dir);
 
 inline std::string FileNamePart(std::string_view path) { return NativePaths::FileNamePart(path); }
 inline std::string DirectoryPart(std::string_view path) {

@@ -9,15 +9,13 @@ top=$PWD
 
 bash scripts/deps.sh
 cmake --preset default >/dev/null
-targets=(quorvel-batch)
-[ -f app/Main.cpp ] && targets+=(quorvel)
-cmake --build build --parallel "$(nproc)" --target "${targets[@]}"
-
+if [ $# -eq 0 ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  cmake --build build --parallel "$(nproc)" --target quorvel
+  exec build/app/quorvel
+fi
+cmake --build build --parallel "$(nproc)" --target quorvel-batch
 if [ $# -gt 0 ]; then
   exec build/app/quorvel-batch "$@"
-fi
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/app/quorvel ]; then
-  exec build/app/quorvel
 fi
 
 QUORVEL_BATCH=$top/build/app/quorvel-batch exec bash examples/demo-job.sh "$top/build/demo"

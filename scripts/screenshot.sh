@@ -7,7 +7,7 @@
 #   panel.png           the progress panel
 # The first two come from the real program, started from a copy in a temporary program
 # directory (so its Quorvel.ini lands there); the moments inside a run come from the
-# picture program of the window tests, which can stop a run halfway.
+# picture program in scripts/screenshot/, which can stop a run halfway.
 #
 #   bash scripts/screenshot.sh [OUTDIR]        (default: BUILD/screenshots)
 #
@@ -19,7 +19,7 @@ top=$PWD
 
 build=${QUORVEL_BUILD_DIR:-build}
 program=$build/app/quorvel
-demo=$build/tests/ui/quorvel_ui_demo
+demo=$build/scripts/screenshot/quorvel_ui_demo
 if [ ! -x "$program" ] || [ ! -x "$demo" ]; then
   if [ ! -f "$build/build.ninja" ]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

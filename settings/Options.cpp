@@ -10,7 +10,6 @@ namespace {
 constexpr std::string_view kOverSourceKey = "OverSource";
 constexpr std::string_view kTargetDirKey = "TargetDir";
 
-bool IsDirectoryKey(std::string_view key) { return key == "WorkDir" || key == kTargetDirKey; }
 
 // The busy flag is set while the controls are filled and cleared on every way out.
 class BusyWhileLoading {
@@ -26,30 +25,33 @@ class BusyWhileLoading {
   OptionControls& controls_;
 };
 
-std::string TextForSaving(std::string_view key, const std::string& text) {
-  if (IsDirectoryKey(key) || text.size() <= kIniTextLimit) return text;
+std::string TextForSaving(const OptionKey& key, const std::string& text) {
+  if (key.kind == OptionKind::Directory || text.size() <= kIniTextLimit) return text;
   return platform::ActiveCodePage().cutToBytes(text, kIniTextLimit);
 }
 
 }  // namespace
 
 std::string OptionValues::optionText(std::string_view key) const {
-  auto it = texts_.find(key);
-  return it == texts_.end() ? std::string() : it->second;
+  const OptionKey* row = FindOptionKey(key);
+  return row && row->text ? values_.*row->text : std::string();
 }
 
 void OptionValues::setOptionText(std::string_view key, const std::string& text) {
-  texts_.insert_or_assign(std::string(key), text);
+  const OptionKey* row = FindOptionKey(key);
+  if (row && row->text) values_.*row->text = text;
 }
 
 bool OptionValues::optionChecked(std::string_view key) const {
-  auto it = checks_.find(key);
-  return it != checks_.end() && it->second;
+  const OptionKey* row = FindOptionKey(key);
+  return row && row->check && values_.*row->check;
 }
 
 void OptionValues::setOptionChecked(std::string_view key, bool checked) {
-  bool was = optionChecked(key);
-  checks_.insert_or_assign(std::string(key), checked);
+  const OptionKey* row = FindOptionKey(key);
+  if (!row || !row->check) return;
+  bool was = values_.*row->check;
+  values_.*row->check = checked;
   if (key == kOverSourceKey && was != checked) OverwriteSourceToggled(*this, checked);
 }
 
@@ -58,11 +60,11 @@ void LoadOptions(OptionControls& controls) {
   const SettingsFile& file = controls.settingsFile();
   const bool noIni = file.noIni;
   for (const OptionKey& option : kGeneralKeys) {
-    if (option.boolean) {
+    if (option.boolean()) {
       controls.setOptionChecked(option.name, !noIni && ReadIniBool(file, kGeneralSection, option.name));
     } else if (noIni) {
       controls.setOptionText(option.name, std::string());
-    } else if (IsDirectoryKey(option.name)) {
+    } else if (option.kind == OptionKind::Directory) {
       controls.setOptionText(option.name, ReadIniPath(file, kGeneralSection, option.name));
     } else {
       controls.setOptionText(option.name, ReadIniString(file, kGeneralSection, option.name));
@@ -76,7 +78,7 @@ namespace {
 void SaveOptionsInto(OptionControls& controls, const SettingsFile& file) {
   if (file.noIni) return;
   for (const OptionKey& option : kGeneralKeys) {
-    if (option.boolean) {
+    if (option.boolean()) {
       WriteIniBool(file, kGeneralSection, option.name, controls.optionChecked(option.name));
       continue;
     }
@@ -86,7 +88,7 @@ void SaveOptionsInto(OptionControls& controls, const SettingsFile& file) {
     if (option.name == kTargetDirKey && text.empty() && controls.optionChecked(kOverSourceKey)) {
       continue;
     }
-    WriteIniString(file, kGeneralSection, option.name, TextForSaving(option.name, text));
+    WriteIniString(file, kGeneralSection, option.name, TextForSaving(option, text));
   }
 }
 
@@ -110,24 +112,13 @@ void OverwriteSourceToggled(OptionControls& controls, bool checked) {
 
 RunOptions ReadRunOptions(const OptionControls& controls) {
   RunOptions options;
-  auto text = [&](const char* key) { return controls.optionText(key); };
-  auto checked = [&](const char* key) { return controls.optionChecked(key); };
-  options.Search = text("Search");
-  options.Replace = text("Replace");
-  options.RemoveMode = checked("RemoveMode");
-  options.WorkDir = text("WorkDir");
-  options.Subdirs = checked("Subdirs");
-  options.Extensions = text("Extensions");
-  options.Column = text("Column");
-  options.Delimiter = text("Delimiter");
-  options.SYLK = checked("SYLK");
-  options.TargetDir = text("TargetDir");
-  options.OverFiles = checked("OverFiles");
-  options.OverSource = checked("OverSource");
-  options.CopyUnchanged = checked("CopyUnchanged");
-  options.IgnoreReadOnly = checked("IgnoreReadOnly");
-  options.NoSafety = checked("NoSafety");
-  options.CaseSensitive = checked("CaseSensitive");
+  for (const OptionKey& key : kGeneralKeys) {
+    if (key.boolean()) {
+      options.*key.check = controls.optionChecked(key.name);
+    } else {
+      options.*key.text = controls.optionText(key.name);
+    }
+  }
   return options;
 }
 

@@ -2,31 +2,15 @@
 // Loading and saving the options of the GENERAL section, against the option controls
 // of a front end (the main window, or the batch runner's in-memory values).
 
-#include <array>
-#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "files/RunOptions.h"
+#include "settings/GeneralKeys.h"
 #include "settings/Settings.h"
 
 namespace quorvel {
-
-struct OptionKey {
-  const char* name;
-  bool boolean;
-};
-
-// The sixteen keys of GENERAL in the order they are loaded and saved.
-inline constexpr std::array<OptionKey, 16> kGeneralKeys{{
-    {"Search", false},      {"Replace", false},     {"RemoveMode", true},
-    {"WorkDir", false},     {"Subdirs", true},      {"Extensions", false},
-    {"Column", false},      {"Delimiter", false},   {"SYLK", true},
-    {"TargetDir", false},   {"OverFiles", true},    {"OverSource", true},
-    {"CopyUnchanged", true}, {"IgnoreReadOnly", true}, {"NoSafety", true},
-    {"CaseSensitive", true},
-}};
 
 // The option controls, addressed by settings key. Texts are the bytes the settings
 // file stores.
@@ -48,7 +32,7 @@ class OptionControls {
   virtual void resetRunDisplays() = 0;
 };
 
-// The option values of a front end without a window: a map of texts and states.
+// The option values of a front end without a window, held as the option set itself.
 class OptionValues : public OptionControls {
  public:
   explicit OptionValues(SettingsFile file = {}) : file_(std::move(file)) {}
@@ -65,8 +49,7 @@ class OptionValues : public OptionControls {
 
  private:
   SettingsFile file_;
-  std::map<std::string, std::string, std::less<>> texts_;
-  std::map<std::string, bool, std::less<>> checks_;
+  RunOptions values_;
   bool busy_ = false;
 };
 
@@ -79,6 +62,7 @@ void SaveOptionsAs(OptionControls& controls, const std::string& path);
 // The target field toggle of the write-into-source box.
 void OverwriteSourceToggled(OptionControls& controls, bool checked);
 
+// The option set of a run, one field per key, as the controls hold it.
 RunOptions ReadRunOptions(const OptionControls& controls);
 
 }  // namespace quorvel

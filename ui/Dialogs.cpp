@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "run/Texts.h"
+
 namespace quorvel {
 
 namespace {
@@ -37,9 +39,7 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
 }  // namespace
 
 QString MessageDisplayText(const QString& text) {
-  QString shown = text;
-  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  return shown;
+  return QString::fromStdString(LfLineBreaks(text.toStdString()));
 }
 
 void QtDialogs::showMessage(const QString& caption, const QString& text, MessageIcon icon) {

@@ -8,6 +8,8 @@
 #include <QToolTip>
 #include <QWidget>
 
+#include "run/Texts.h"
+
 namespace quorvel {
 
 namespace {
@@ -43,9 +45,7 @@ class HintShower : public QObject {
 }  // namespace
 
 QString HintDisplayText(const QString& hint) {
-  QString shown = hint;
-  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  return shown;
+  return QString::fromStdString(LfLineBreaks(hint.toStdString()));
 }
 
 void ApplyHintSettings() {

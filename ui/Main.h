@@ -16,6 +16,7 @@
 
 #include "engine/RunHost.h"
 #include "run/FrontEnd.h"
+#include "run/Texts.h"
 #include "settings/Options.h"
 #include "settings/SafetyCheck.h"
 #include "settings/Settings.h"
@@ -38,11 +39,7 @@ class LinkLabel;
 class TPanelInfoForm;
 
 inline constexpr const char* kMainCaption = "Dastrin - nahrazování textů";
-// The caption of the error boxes.
-inline constexpr const char* kApplicationTitle = "Quorvel";
 inline constexpr const char* kRecountPrompt = "klikněte pro přepočet";
-inline constexpr const char* kInformationCaption = "Information";
-inline constexpr const char* kWarningCaption = "Warning";
 inline constexpr int kAnswerMaxLength = 255;
 // How much work may pass between two rounds of window events during a run.
 inline constexpr int kPumpIntervalMs = 15;

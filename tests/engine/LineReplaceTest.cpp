@@ -156,14 +156,16 @@ TEST(ReplaceInLinesTest, UnchangedInputsGiveFalse) {
   }
 }
 
-TEST(ReplaceInLinesTest, FormsTheUpperSearchTextForEveryFile) {
-  LineSearch search = MakeLineSearch("a", "b", false, &Windows1250());
-  search.searchText = "c";  // a stale upper text must not be used
-  LineList input;
-  input.append("cA");
-  LineList output;
-  EXPECT_TRUE(ReplaceInLines(input, output, search, nullptr, nullptr));
-  EXPECT_EQ(output[0], "bA");
+TEST(ReplaceInLinesTest, TheSearchIsFormedOnceAndServesEveryFile) {
+  const LineSearch search = MakeLineSearch("c", "b", false, &Windows1250());
+  EXPECT_EQ(search.upperSearchText, "C");
+  for (int file = 0; file < 2; ++file) {
+    LineList input;
+    input.append("cA");
+    LineList output;
+    EXPECT_TRUE(ReplaceInLines(input, output, search, nullptr, nullptr));
+    EXPECT_EQ(output[0], "bA");
+  }
   EXPECT_EQ(search.upperSearchText, "C");
 }
 

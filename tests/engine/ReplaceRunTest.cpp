@@ -1,6 +1,5 @@
 #include "engine/ReplaceRun.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -14,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "files/FileOps.h"
 #include "files/PathText.h"
+#include "files/TestHooks.h"
 #include "platform/Error.h"
 #include "support/RecordingHost.h"
 #include "support/TempDir.h"
@@ -24,8 +23,11 @@ namespace quorvel {
 namespace {
 
 using testing::Exists;
+using testing::Mtime;
 using testing::ReadFile;
 using testing::RecordingHost;
+using testing::SetMtime;
+using testing::SetReadOnly;
 using testing::TempDir;
 
 // A working tree and a target directory in a temporary folder, and a host whose
@@ -59,19 +61,6 @@ const std::string kBinary = std::string("bin\0\0\0\0data x\r\n", 15);
 bool ReadOnly(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
-}
-
-void SetReadOnly(const std::string& path) { ::chmod(path.c_str(), 0444); }
-
-void SetMtime(const std::string& path, time_t seconds) {
-  struct timespec times[2] = {{seconds, 123456789}, {seconds, 123456789}};
-  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-struct timespec Mtime(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_mtim;
 }
 
 std::vector<std::string> Names(const std::string& dir) {
@@ -612,50 +601,6 @@ TEST(ReplaceRunTest, FullDiskLeavesEveryOldFileAsItWas) {
     EXPECT_EQ(ReadFile(target), "old");
     EXPECT_EQ(Names(s.out), std::vector<std::string>{"f.txt"});
   }
-}
-
-TEST(CreateDirectoryPathTest, CreatesEveryMissingLevel) {
-  TempDir tmp;
-  EXPECT_TRUE(CreateDirectoryPath(tmp / "a/b/c/"));
-  EXPECT_TRUE(std::filesystem::is_directory(tmp / "a/b/c"));
-  EXPECT_TRUE(CreateDirectoryPath(tmp / "a/b"));
-  EXPECT_TRUE(CreateDirectoryPath("/"));
-  EXPECT_TRUE(CreateDirectoryPath(""));
-  tmp.write("file", "x");
-  EXPECT_FALSE(CreateDirectoryPath(tmp / "file"));
-  EXPECT_FALSE(CreateDirectoryPath(tmp / "file/sub"));
-}
-
-TEST(CopyWholeFileTest, CopiesIntoDirectoriesAndMapsFailures) {
-  TempDir tmp;
-  const std::string source = tmp.write("src/f.dat", kBinary);
-  SetMtime(source, 1200000000);
-
-  CopyWholeFile(source, tmp.mkdir("into"));
-  EXPECT_EQ(ReadFile(tmp / "into/f.dat"), kBinary);
-  EXPECT_EQ(Mtime(tmp / "into/f.dat").tv_sec, 1200000000);
-
-  CopyWholeFile(source, tmp / "new/dirs/g.dat");
-  EXPECT_EQ(ReadFile(tmp / "new/dirs/g.dat"), kBinary);
-
-  const std::string missing = tmp / "src/missing";
-  try {
-    CopyWholeFile(missing, tmp / "never/g.dat");
-    ADD_FAILURE() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open file " + missing);
-  }
-  EXPECT_FALSE(Exists(tmp / "never"));
-
-  const std::string readOnly = tmp.write("ro.dat", "old");
-  SetReadOnly(readOnly);
-  try {
-    CopyWholeFile(source, readOnly);
-    ADD_FAILURE() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot create file " + readOnly);
-  }
-  EXPECT_EQ(ReadFile(readOnly), "old");
 }
 
 }  // namespace

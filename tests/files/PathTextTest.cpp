@@ -1,4 +1,5 @@
 #include "files/PathText.h"
+#include "files/TestHooks.h"
 
 #include <gtest/gtest.h>
 

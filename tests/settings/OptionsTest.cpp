@@ -318,7 +318,7 @@ TEST_F(OptionsTest, RunOptionsMirrorTheControls) {
   useSettings("[GENERAL]\r\n");
   OptionValues options{settings_};
   for (const OptionKey& key : kGeneralKeys) {
-    if (key.boolean) {
+    if (key.boolean()) {
       options.setOptionChecked(key.name, true);
     } else {
       options.setOptionText(key.name, std::string(key.name) + "-text");

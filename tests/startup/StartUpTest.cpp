@@ -24,6 +24,7 @@
 #include "app/SettingsChoice.h"
 #include "app/StartUp.h"
 #include "files/PathText.h"
+#include "files/TestHooks.h"
 #include "platform/Error.h"
 #include "settings/Options.h"
 #include "settings/Settings.h"
@@ -152,7 +153,7 @@ TEST_F(StartUpTest, FirstStartCreatesElevenBytesAndTheCloseStoresThePositionAndE
   EXPECT_EQ(form_->windowLeft(), 0);
   EXPECT_EQ(form_->windowTop(), 0);
   for (const OptionKey& key : kGeneralKeys) {
-    if (key.boolean) {
+    if (key.boolean()) {
       EXPECT_FALSE(form_->optionChecked(key.name)) << key.name;
     } else {
       EXPECT_EQ(form_->optionText(key.name), "") << key.name;

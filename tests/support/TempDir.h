@@ -2,6 +2,7 @@
 // A temporary folder of the test's own, removed with everything in it at the end, and
 // small helpers to lay out files inside it.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -61,6 +62,20 @@ inline std::string ReadFile(const std::string& path) {
 inline bool Exists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
+}
+
+inline void SetReadOnly(const std::string& path) { ::chmod(path.c_str(), 0444); }
+
+// Sets both times of a file to the second given, with a fixed fraction.
+inline void SetMtime(const std::string& path, time_t seconds) {
+  struct timespec times[2] = {{seconds, 123456789}, {seconds, 123456789}};
+  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+inline struct timespec Mtime(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_mtim;
 }
 
 }  // namespace quorvel::testing

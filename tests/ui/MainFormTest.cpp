@@ -26,6 +26,7 @@
 #include "UrlCatcher.h"
 #include "files/FileList.h"
 #include "files/PathText.h"
+#include "files/TestHooks.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "settings/Options.h"

@@ -13,6 +13,7 @@
 
 #include "ScriptedDialogs.h"
 #include "files/PathText.h"
+#include "files/TestHooks.h"
 #include "support/TempDir.h"
 #include "ui/DirectoryEdit.h"
 #include "ui/GlowButton.h"

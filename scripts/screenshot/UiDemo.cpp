@@ -1,4 +1,4 @@
-// A small entry point around the main window, until the program's own exists:
+// The picture program of scripts/screenshot.sh, a small entry point around the main window:
 //
 //   quorvel_ui_demo pictures DIR   saves the idle window, the window in the middle of a
 //                                  run and the progress panel as PNG files in DIR
@@ -26,9 +26,7 @@
 #include "ui/Main.h"
 #include "ui/PanelInfo.h"
 
-#ifdef QUORVEL_HAVE_LOGO
 #include "ui/JpegImage.h"
-#endif
 
 namespace {
 
@@ -64,11 +62,7 @@ class PictureForm : public TMainForm {
 };
 
 void ShowLogo(TMainForm& form) {
-#ifdef QUORVEL_HAVE_LOGO
   form.setLogo(quorvel::DecodeJpegImage(quorvel::LogoJpeg()));
-#else
-  (void)form;
-#endif
 }
 
 int Pictures(const QString& outDir) {
