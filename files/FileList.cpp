@@ -115,11 +115,23 @@ void ListFilesRecursive(FileList& list, const std::string& directory,
   }
 }
 
+namespace {
+
+std::function<void()>& ListingHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+}  // namespace
+
+void SetListingHookForTesting(std::function<void()> hook) { ListingHook() = std::move(hook); }
+
 int32_t BuildFileList(FileList& list, const std::string& workDir, const std::string& extensions,
                       bool subdirs, ListingNotice& notice) {
   // Armed before begin, so that a panel half opened by a failing begin is closed too.
   NoticeEnd end(notice);
   notice.begin(kListingText);
+  if (ListingHook()) ListingHook()();
 
   std::vector<std::string> items = SplitExtensionFilter(extensions);
   list.clear();

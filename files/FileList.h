@@ -3,6 +3,7 @@
 // working directory, the extension filter and the subdirectory option.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ FileList ListFiles(const std::string& directory, const std::string& extension);
 FileList ListSubdirectories(const std::string& directory);
 void ListFilesRecursive(FileList& list, const std::string& directory,
                         const std::string& extension);
+
+// Runs hook in every listing, after the notice has begun and before any directory is
+// read, so that tests can look at what the user sees during a listing. Empty: none.
+void SetListingHookForTesting(std::function<void()> hook);
 
 // Empties and fills list; returns its length.
 int32_t BuildFileList(FileList& list, const std::string& workDir, const std::string& extensions,

@@ -1,5 +1,6 @@
 #include "platform/ProfileFile.h"
 
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -30,14 +31,15 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-// One line of the file as offsets into its content. The text excludes the line end
-// (LF, or CR LF); end is the offset just past the line end, or the file size for a
-// last line without one.
+// One line of the file as offsets into its content. Lines end at CR LF, LF or a lone
+// CR, as in the text files the program processes, so a stray CR never hides the key
+// after it. The text excludes the line end; end is the offset just past it, or the
+// file size for a last line without one.
 struct Line {
   size_t begin = 0;
   size_t textEnd = 0;
   size_t end = 0;
-  bool hasBreak = false;  // ends in LF
+  bool hasBreak = false;  // ends in a line end of its own
 };
 
 std::vector<Line> SplitLines(std::string_view content) {
@@ -45,18 +47,32 @@ std::vector<Line> SplitLines(std::string_view content) {
   size_t pos = 0;
   // An editor's byte-order mark must not hide the first section header.
   if (content.substr(0, kUtf8Bom.size()) == kUtf8Bom) pos = kUtf8Bom.size();
-  while (pos < content.size()) {
-    size_t lf = content.find('\n', pos);
+  const char* data = content.data();
+  const size_t size = content.size();
+  // memchr keeps a large file fast: the next LF, found once for all the lone CRs
+  // before it, then a CR before that LF.
+  size_t lfAt = 0;  // the next LF at or after pos, or size when there is none
+  bool lfKnown = false;
+  while (pos < size) {
+    if (!lfKnown || lfAt < pos) {
+      const void* lf = std::memchr(data + pos, '\n', size - pos);
+      lfAt = lf ? size_t(static_cast<const char*>(lf) - data) : size;
+      lfKnown = true;
+    }
+    const void* cr = std::memchr(data + pos, '\r', lfAt - pos);
     Line line;
     line.begin = pos;
-    if (lf == std::string_view::npos) {
-      line.textEnd = line.end = content.size();
-    } else {
-      line.textEnd = lf;
-      line.end = lf + 1;
+    if (cr) {
+      line.textEnd = size_t(static_cast<const char*>(cr) - data);
+      line.end = line.textEnd + 1 == lfAt && lfAt < size ? lfAt + 1 : line.textEnd + 1;
       line.hasBreak = true;
+    } else if (lfAt < size) {
+      line.textEnd = lfAt;
+      line.end = lfAt + 1;
+      line.hasBreak = true;
+    } else {
+      line.textEnd = line.end = size;
     }
-    if (line.textEnd > line.begin && content[line.textEnd - 1] == '\r') --line.textEnd;
     lines.push_back(line);
     pos = line.end;
   }
@@ -101,9 +117,9 @@ ParsedLine ParseLine(std::string_view content, const Line& line) {
   return parsed;
 }
 
-// Where a key lives in the file, or where it would be added. The first matching key
-// in the first matching section wins, for reads and writes alike, so a file with
-// repeated sections or keys reads back what was written.
+// Where a key lives in the file, or where it would be added. The first occurrence of
+// a section is the section and the first matching key in it wins, for reads and
+// writes alike: a repeated section never lends a key to the first one.
 struct Location {
   bool sectionFound = false;
   bool keyFound = false;
@@ -117,13 +133,12 @@ Location Locate(std::string_view content, std::string_view section, std::string_
   Location where;
   const std::vector<Line> lines = SplitLines(content);
   bool inSection = false;
-  bool firstSectionDone = false;
   for (const Line& line : lines) {
     ParsedLine parsed = ParseLine(content, line);
     if (parsed.kind == LineKind::Section) {
-      if (inSection) firstSectionDone = true;
+      if (inSection) break;
       inSection = SameName(parsed.name, section);
-      if (inSection && !where.sectionFound) {
+      if (inSection) {
         where.sectionFound = true;
         where.insertAt = line.end;
         where.insertNeedsBreak = !line.hasBreak;
@@ -137,9 +152,9 @@ Location Locate(std::string_view content, std::string_view section, std::string_
       where.valueEnd = parsed.valueEnd;
       return where;
     }
-    // A new key goes after the last line with content in the first such section, so
-    // blank lines and comments ahead of the next section stay where they were.
-    if (!firstSectionDone && parsed.kind == LineKind::Key) {
+    // A new key goes after the last line with content in the section, so blank lines
+    // and comments ahead of the next section stay where they were.
+    if (parsed.kind == LineKind::Key) {
       where.insertAt = line.end;
       where.insertNeedsBreak = !line.hasBreak;
     }
@@ -147,14 +162,29 @@ Location Locate(std::string_view content, std::string_view section, std::string_
   return where;
 }
 
+bool EnclosedInQuotes(std::string_view value) {
+  return value.size() >= 2 && value.front() == value.back() &&
+         (value.front() == '"' || value.front() == '\'');
+}
+
 std::string StripValue(std::string_view value, size_t limit) {
   // Values are texts: a NUL byte ends one, as it ends a C string.
   value = TrimView(value.substr(0, value.find('\0')));
-  if (value.size() >= 2 && value.front() == value.back() &&
-      (value.front() == '"' || value.front() == '\'')) {
-    value = value.substr(1, value.size() - 2);
-  }
+  if (EnclosedInQuotes(value)) value = value.substr(1, value.size() - 2);
   return std::string(value.substr(0, limit));
+}
+
+// What a write stores for value: the value itself, or the value in double quotes when
+// a read would otherwise strip blanks at its ends or a pair of quotes around it.
+std::string StoredValue(std::string_view value) {
+  if (value.empty()) return {};
+  if (!IsBlank(value.front()) && !IsBlank(value.back()) && !EnclosedInQuotes(value)) {
+    return std::string(value);
+  }
+  std::string quoted;
+  quoted.reserve(value.size() + 2);
+  quoted.append("\"").append(value).append("\"");
+  return quoted;
 }
 
 bool HasLineBreak(std::string_view text) {
@@ -186,20 +216,24 @@ std::optional<std::string> UpdateProfileContent(std::string_view content,
                                                 std::string_view section, std::string_view key,
                                                 std::string_view value) {
   if (!WritableEntry(section, key, value)) return std::nullopt;
+  const std::string stored = StoredValue(value);
   Location where = Locate(content, section, key);
   std::string updated;
   if (where.keyFound) {
     std::string_view old = content.substr(where.valueBegin, where.valueEnd - where.valueBegin);
-    updated.reserve(content.size() - old.size() + value.size());
+    // A value that already reads back as the one written keeps its bytes, however
+    // the hand that wrote it quoted it.
+    if (StripValue(old, std::string_view::npos) == value) return std::string(content);
+    updated.reserve(content.size() - old.size() + stored.size());
     updated.append(content.substr(0, where.valueBegin));
-    updated.append(value);
+    updated.append(stored);
     updated.append(content.substr(where.valueEnd));
     return updated;
   }
   std::string entry;
-  entry.reserve(key.size() + value.size() + section.size() + 8);
+  entry.reserve(key.size() + stored.size() + section.size() + 8);
   size_t at = content.size();
-  bool needsBreak = !content.empty() && content.back() != '\n';
+  bool needsBreak = !content.empty() && content.back() != '\n' && content.back() != '\r';
   if (where.sectionFound) {
     at = where.insertAt;
     needsBreak = where.insertNeedsBreak;
@@ -208,7 +242,7 @@ std::optional<std::string> UpdateProfileContent(std::string_view content,
   if (!where.sectionFound) {
     entry.append("[").append(section).append("]").append(kNewLine);
   }
-  entry.append(key).append("=").append(value).append(kNewLine);
+  entry.append(key).append("=").append(stored).append(kNewLine);
   updated.reserve(content.size() + entry.size());
   updated.append(content.substr(0, at));
   updated.append(entry);

@@ -1,8 +1,11 @@
 #pragma once
-// INI files read and written one key at a time. Names match without regard to ASCII
-// case; a read strips blanks and one pair of enclosing quotes and yields at most 2047
-// bytes; a write changes only the bytes of its key (or appends it, the section, or the
-// file) and replaces the file by rename, so it is never left half written.
+// INI files read and written one key at a time. Lines end at CR LF, LF or a lone CR;
+// of a section named more than once only the first is read or written. Names match
+// without regard to ASCII case; a read strips blanks and one pair of enclosing quotes
+// and yields at most 2047 bytes; a write puts a value that would lose its end blanks
+// or quotes that way into double quotes, so it reads back as written. A write changes
+// only the bytes of its key (or appends it, the section, or the file) and replaces
+// the file by rename, so it is never left half written.
 
 #include <optional>
 #include <string>

@@ -4,6 +4,9 @@
 // into '?' and search for, or write, something the user never typed.
 
 #include <QValidator>
+#include <functional>
+
+class QLineEdit;
 
 namespace quorvel {
 
@@ -15,7 +18,13 @@ class CodePageValidator : public QValidator {
 
  public:
   using QValidator::QValidator;
+  // The validator of field: a keystroke or paste it refuses beeps, as refused keys do
+  // on the desktop, so that the user knows the character was not taken.
+  explicit CodePageValidator(QLineEdit* field);
   State validate(QString& input, int& position) const override;
 };
+
+// Replaces the beep of a refused key (QApplication::beep); empty restores it.
+void SetRefusedKeySoundForTesting(std::function<void()> sound);
 
 }  // namespace quorvel

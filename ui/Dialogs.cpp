@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "run/Texts.h"
 
@@ -17,12 +18,45 @@ namespace quorvel {
 
 namespace {
 
-void CentreOnScreen(QWidget& dialog, QWidget* owner) {
-  dialog.adjustSize();
+// The window system's frame around dialog: its own once known, and before that the
+// frame of the owner window, which the same window manager draws.
+QMargins FrameMargins(const QWidget& dialog, const QWidget* owner) {
+  if (const QWindow* window = dialog.windowHandle(); window && !window->frameMargins().isNull()) {
+    return window->frameMargins();
+  }
+  if (owner && owner->isVisible() && owner->windowHandle()) {
+    return owner->windowHandle()->frameMargins();
+  }
+  return {};
+}
+
+// Puts the centre of dialog's frame on the centre of the screen. move() places the
+// frame's top-left corner, so the frame's size, not the dialog's, decides where.
+void CentreFrameOnScreen(QWidget& dialog, const QWidget* owner) {
   QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
-  dialog.move(screen->availableGeometry().center() - dialog.rect().center());
+  const QSize outer = dialog.size().grownBy(FrameMargins(dialog, owner));
+  const QRect area = screen->availableGeometry();
+  dialog.move(area.x() + (area.width() - outer.width()) / 2,
+              area.y() + (area.height() - outer.height()) / 2);
 }
+
+// A dialog centred when it is shown, once its size is final: a message box sizes
+// itself to its text only then. The move comes before the window is mapped.
+template <typename Base>
+class Centred : public Base {
+ public:
+  explicit Centred(const QWidget* owner) : owner_(owner) {}
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    Base::showEvent(event);
+    CentreFrameOnScreen(*this, owner_);
+  }
+
+ private:
+  const QWidget* owner_;
+};
 
 QMessageBox::Icon BoxIcon(MessageIcon icon) {
   switch (icon) {
@@ -43,20 +77,19 @@ QString MessageDisplayText(const QString& text) {
 }
 
 void QtDialogs::showMessage(const QString& caption, const QString& text, MessageIcon icon) {
-  QMessageBox box;
+  Centred<QMessageBox> box(owner_);
   box.setWindowTitle(caption);
   // Paths in messages may hold '<' or '&'; they are never markup.
   box.setTextFormat(Qt::PlainText);
   box.setText(MessageDisplayText(text));
   box.setIcon(BoxIcon(icon));
   box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-  CentreOnScreen(box, owner_);
   box.exec();
 }
 
 std::optional<QString> QtDialogs::askLine(const QString& title, const QString& prompt,
                                           int maxLength) {
-  QDialog dialog;
+  Centred<QDialog> dialog(owner_);
   dialog.setWindowTitle(title);
   auto* layout = new QVBoxLayout(&dialog);
   auto* label = new QLabel(prompt, &dialog);
@@ -73,7 +106,6 @@ std::optional<QString> QtDialogs::askLine(const QString& title, const QString& p
   layout->addWidget(field);
   layout->addWidget(buttons);
   dialog.setMinimumWidth(320);
-  CentreOnScreen(dialog, owner_);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return field->text();
 }

@@ -1,14 +1,25 @@
 #include "ui/PanelInfo.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 #include "ui/Fonts.h"
 
 namespace quorvel {
+
+namespace {
+
+// How long a panel waits to be exposed before it paints anyway.
+constexpr qint64 kExposeWaitMs = 1000;
+
+}  // namespace
 
 TPanelInfoForm::TPanelInfoForm(const QString& text)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -33,7 +44,7 @@ void TPanelInfoForm::paintEvent(QPaintEvent*) {
   // A single line around the panel, then the raised bevel just inside it.
   painter.setPen(Qt::black);
   painter.drawRect(area.adjusted(0, 0, -1, -1));
-  const QRect bevel = area.adjusted(1, 1, -2, -2);
+  const QRect bevel = area.adjusted(1, 1, -1, -1);
   painter.setPen(Qt::white);
   painter.drawLine(bevel.topLeft(), bevel.topRight());
   painter.drawLine(bevel.topLeft(), bevel.bottomLeft());
@@ -48,7 +59,23 @@ std::unique_ptr<TPanelInfoForm> OpenInfoPanel(const QString& text) {
     panel->move(screen->geometry().center() - panel->rect().center());
   }
   panel->show();
-  QCoreApplication::processEvents();
+  // The caller blocks the event loop next, so the panel must be on the screen before
+  // this returns: wait until the window system has mapped and exposed it (a window
+  // manager may take a while), paint it, and make sure the X server has the pixels.
+  // User input waits for later, so no handler runs in the middle of the caller's work.
+  if (QWindow* window = panel->windowHandle()) {
+    QElapsedTimer waited;
+    waited.start();
+    QTimer wakeUp;  // ends each wait below when no event comes
+    wakeUp.start(10);
+    while (!window->isExposed() && waited.elapsed() < kExposeWaitMs) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                      QEventLoop::WaitForMoreEvents);
+    }
+  }
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  panel->repaint();
+  QGuiApplication::sync();
   return panel;
 }
 

@@ -25,8 +25,9 @@ class TPanelInfoForm : public QWidget {
   QLabel* GlobalLabel;
 };
 
-// Shows a new panel with text, centred on the screen and on top, and lets it paint
-// once before the caller goes on with its work.
+// Shows a new panel with text, centred on the screen and on top, and returns once it
+// is painted on the screen (or after a bounded wait for the window system to expose it),
+// so that it stays visible while the caller does work that handles no events.
 std::unique_ptr<TPanelInfoForm> OpenInfoPanel(const QString& text);
 // Hides and destroys the panel.
 void CloseInfoPanel(std::unique_ptr<TPanelInfoForm> panel);

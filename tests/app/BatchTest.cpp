@@ -155,6 +155,35 @@ TEST_F(BatchTest, RunsTheJobAndStoresTheNormalisedDirectories) {
   EXPECT_EQ(stored.find("DIALOGS"), std::string::npos) << stored;
 }
 
+// A text or directory with a blank at an end is saved so that the next run reads it
+// back exactly: the same search text, the same tree, not its blank-less neighbour.
+TEST_F(BatchTest, BlankEdgedTextsAndDirectoriesSurviveTheSave) {
+  dir_.write("bin/proj /a.txt", "a Praha b\nPraha\n");
+  dir_.write("bin/proj/a.txt", "Praha Praha\n");
+  dir_.write("bin/proj/b.txt", "Praha\n");
+  const std::string job = dir_.write(
+      "jobs/job.ini", "[GENERAL]\r\nSearch=' Praha '\r\nReplace=-\r\nWorkDir=\"proj \"\r\n"
+                      "TargetDir=out\r\nOverFiles=On\r\n");
+  std::string stored;
+  for (int pass = 1; pass <= 2; ++pass) {
+    Outcome outcome = run({job});
+    EXPECT_EQ(outcome.status, 0) << "pass " << pass << ": " << outcome.err;
+    EXPECT_EQ(outcome.out, results(1, 2, 1, 1)) << "pass " << pass;
+    EXPECT_EQ(ReadFile(dir_ / "bin/out/a.txt"), "a-b\r\nPraha\r\n") << "pass " << pass;
+    EXPECT_FALSE(Exists(dir_ / "bin/out/b.txt")) << "pass " << pass;
+    if (pass == 1) {
+      stored = ReadFile(job);
+    } else {
+      EXPECT_EQ(ReadFile(job), stored) << "the second run saves what it read";
+    }
+  }
+  EXPECT_EQ(stored.rfind("[GENERAL]\r\nSearch=' Praha '\r\nReplace=-\r\nWorkDir=\"" + programDir_ +
+                             "proj \"\r\nTargetDir=" + programDir_ + "out\r\n",
+                         0),
+            0u)
+      << stored;
+}
+
 TEST_F(BatchTest, TheSafetyAnswerComesFromTheFirstInputLine) {
   struct Case {
     std::optional<std::string> input;

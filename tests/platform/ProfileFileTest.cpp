@@ -54,7 +54,8 @@ const std::string kHandWritten =
     "[ Other ]\n"
     "Search=other section\n"
     "[GENERAL]\n"
-    "Later=from the repeated section\n"
+    "Later=in a repeated section, never read\n"
+    "[Tail]\n"
     "Last=no line end";
 
 struct ReadCase {
@@ -78,8 +79,9 @@ TEST(ReadProfileString, FindsValuesOfAHandWrittenFile) {
       {"GENERAL", "Tabbed", "value"},
       {"GENERAL", "Twice", "first"},
       {"Other", "Search", "other section"},
-      {"GENERAL", "Later", "from the repeated section"},
-      {"GENERAL", "Last", "no line end"},
+      {"Tail", "Last", "no line end"},
+      {"GENERAL", "Later", "default"},
+      {"GENERAL", "Last", "default"},
       {"GENERAL", ";Commented", "default"},
       {"GENERAL", "#Hashed", "default"},
       {"GENERAL", "NoEquals", "default"},
@@ -109,8 +111,10 @@ TEST(ReadProfileString, SurvivesBinaryContentAndAByteOrderMark) {
   TempDir dir;
   std::string junk;
   for (int i = 0; i < 4096; ++i) junk.push_back(char(i * 37 % 256));
-  std::string path = dir.write("s.ini", "\xEF\xBB\xBF[GENERAL]\n" + junk + "\n[GENERAL]\nKey=found\n");
+  std::string path =
+      dir.write("s.ini", "\xEF\xBB\xBF[GENERAL]\nKey=found\n" + junk + "\n[Other]\nKey=other\n");
   EXPECT_EQ(ReadProfileString(path, "GENERAL", "Key", "d"), "found");
+  EXPECT_EQ(ReadProfileString(path, "Other", "Key", "d"), "other");
 }
 
 struct WriteCase {
@@ -144,8 +148,31 @@ TEST(WriteProfileString, ChangesOnlyTheBytesOfItsKey) {
        "[A]\nK=v\n[GENERAL]\r\nSearch=s\r\n"},
       {"missing section after a last line without a line end", "[A]\nK=v", "GENERAL", "S", "s",
        "[A]\nK=v\r\n[GENERAL]\r\nS=s\r\n"},
-      {"key of a repeated section replaced where a read finds it",
-       "[G]\nA=1\n[H]\n[g]\nB=old\n", "G", "B", "new", "[G]\nA=1\n[H]\n[g]\nB=new\n"},
+      {"a repeated section is not the section: the key goes into the first",
+       "[G]\nA=1\n[H]\n[g]\nB=old\n", "G", "B", "new", "[G]\nA=1\nB=new\r\n[H]\n[g]\nB=old\n"},
+      {"a repeated section keeps its copy of the key", "[G]\nB=1\n[g]\nB=2\n", "G", "B", "3",
+       "[G]\nB=3\n[g]\nB=2\n"},
+      {"CR-only file: value in place", "[G]\rA=1\rB=2\r", "G", "B", "new",
+       "[G]\rA=1\rB=new\r"},
+      {"CR-only file: new key after the last key", "[G]\rA=1\r\r[H]\r", "G", "B", "2",
+       "[G]\rA=1\rB=2\r\n\r[H]\r"},
+      {"CR-only file ending in CR: new section", "[H]\rK=v\r", "G", "B", "2",
+       "[H]\rK=v\r[G]\r\nB=2\r\n"},
+      {"lone CR inside a line ends the line", "[G]\r\nA=1\rB=2\r\n", "G", "B", "3",
+       "[G]\r\nA=1\rB=3\r\n"},
+      {"CR CR LF: the key before the empty line", "[G]\r\r\nA=1\r\r\n", "G", "A", "2",
+       "[G]\r\r\nA=2\r\r\n"},
+      {"blank at an end: written in double quotes", "[G]\nA=old\n", "G", "A", "proj ",
+       "[G]\nA=\"proj \"\n"},
+      {"tab at the start", "[G]\n", "G", "A", "\tx", "[G]\nA=\"\tx\"\r\n"},
+      {"enclosed in double quotes", "[G]\n", "G", "A", "\"x\"", "[G]\nA=\"\"x\"\"\r\n"},
+      {"enclosed in single quotes", "[G]\n", "G", "A", "'x'", "[G]\nA=\"'x'\"\r\n"},
+      {"blanks only", "[G]\n", "G", "A", "  ", "[G]\nA=\"  \"\r\n"},
+      {"quotes inside or on one end only: as they are", "[G]\n", "G", "A", "\"a\" b",
+       "[G]\nA=\"a\" b\r\n"},
+      {"one quote alone", "[G]\n", "G", "A", "\"", "[G]\nA=\"\r\n"},
+      {"a value that reads back as written keeps its hand-made quotes",
+       "[G]\nA= ' x' \nB=\"y\"\n", "G", "A", " x", "[G]\nA= ' x' \nB=\"y\"\n"},
       {"byte-order mark kept", "\xEF\xBB\xBF[GENERAL]\nA=1\n", "GENERAL", "A", "2",
        "\xEF\xBB\xBF[GENERAL]\nA=2\n"},
       {"comment lookalike is not the key", "[GENERAL]\n;A=1\n", "GENERAL", "A", "2",

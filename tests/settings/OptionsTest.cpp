@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,21 +113,20 @@ TEST_F(OptionsTest, ASectionLineAloneLoadsEmptyOptionsWithoutWriting) {
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\n");
 }
 
-// Blanks around a text and quotes enclosing it are saved as typed and stripped by the
-// next load.
-TEST_F(OptionsTest, BlanksAndQuotesComeBackStripped) {
+// Blanks around a text and quotes enclosing it come back on the next load as typed:
+// such a text is saved in double quotes.
+TEST_F(OptionsTest, BlanksAndQuotesComeBackAsTyped) {
   struct Case {
     std::string typed;
     std::string stored;
-    std::string loaded;
   };
   const std::vector<Case> cases = {
-      {"  lead", "Search=  lead", "lead"},
-      {"trail  ", "Search=trail  ", "trail"},
-      {"\"quoted\"", "Search=\"quoted\"", "quoted"},
-      {"'single'", "Search='single'", "single"},
-      {"\" both \"", "Search=\" both \"", " both "},
-      {"in \"side\" quotes", "Search=in \"side\" quotes", "in \"side\" quotes"},
+      {"  lead", "Search=\"  lead\""},
+      {"trail  ", "Search=\"trail  \""},
+      {"\"quoted\"", "Search=\"\"quoted\"\""},
+      {"'single'", "Search=\"'single'\""},
+      {"\" both \"", "Search=\"\" both \"\""},
+      {"in \"side\" quotes", "Search=in \"side\" quotes"},
   };
   for (const Case& c : cases) {
     std::string path = useSettings("[GENERAL]\r\n");
@@ -135,7 +136,85 @@ TEST_F(OptionsTest, BlanksAndQuotesComeBackStripped) {
     EXPECT_NE(ReadFile(path).find("\r\n" + c.stored + "\r\n"), std::string::npos) << c.typed;
     OptionValues loaded{settings_};
     LoadOptions(loaded);
-    EXPECT_EQ(loaded.optionText("Search"), c.loaded) << c.typed;
+    EXPECT_EQ(loaded.optionText("Search"), c.typed);
+  }
+}
+
+// The options that are not empty or unchecked, as key=value lines.
+std::string Loaded(const OptionValues& options) {
+  std::string lines;
+  for (const OptionKey& key : kGeneralKeys) {
+    if (key.boolean) {
+      if (options.optionChecked(key.name)) lines += std::string(key.name) + "=On\n";
+    } else if (!options.optionText(key.name).empty()) {
+      lines += std::string(key.name) + "=" + options.optionText(key.name) + "\n";
+    }
+  }
+  return lines;
+}
+
+// The CR LF lines a save adds for the keys missing from a file, with empty and
+// unchecked values.
+std::string AddedKeys(std::initializer_list<std::string_view> present) {
+  std::string lines;
+  for (const OptionKey& key : kGeneralKeys) {
+    if (std::find(present.begin(), present.end(), key.name) != present.end()) continue;
+    lines += std::string(key.name) + (key.boolean ? "=Off\r\n" : "=\r\n");
+  }
+  return lines;
+}
+
+// Files that users and other programs write: what each loads, and what a save of the
+// loaded options (the search text retyped in some) leaves of its bytes.
+TEST_F(OptionsTest, SettingsFilesLoadAndSaveByTheirLines) {
+  struct Case {
+    const char* name;
+    std::string content;
+    std::string loaded;
+    std::optional<std::string> typedSearch;
+    std::string saved;
+  };
+  const std::vector<Case> cases = {
+      {"CR only", "[GENERAL]\rSearch=a\rReplace=b\rWorkDir=/w\rSubdirs=On\r",
+       "Search=a\nReplace=b\nWorkDir=/w\nSubdirs=On\n", std::nullopt,
+       "[GENERAL]\rSearch=a\rReplace=b\rWorkDir=/w\rSubdirs=On\r" +
+           AddedKeys({"Search", "Replace", "WorkDir", "Subdirs"})},
+      {"CR CR LF", "[GENERAL]\r\r\nSearch=a\r\r\nReplace=b\r\r\n", "Search=a\nReplace=b\n",
+       "c",
+       "[GENERAL]\r\r\nSearch=c\r\r\nReplace=b\r" + AddedKeys({"Search", "Replace"}) + "\r\n"},
+      {"a lone CR inside a line", "[GENERAL]\r\nSearch=a\rReplace=b\r\nWorkDir=/w\r\n",
+       "Search=a\nReplace=b\nWorkDir=/w\n", std::nullopt,
+       "[GENERAL]\r\nSearch=a\rReplace=b\r\nWorkDir=/w\r\n" +
+           AddedKeys({"Search", "Replace", "WorkDir"})},
+      {"repeated sections: the first is the section",
+       "[GENERAL]\r\nSearch=first\r\n[DIALOGS]\r\nTMainForm=1,2\r\n"
+       "[general]\r\nSearch=second\r\nTargetDir=/t\r\nOverSource=On\r\n",
+       "Search=first\n", "again",
+       "[GENERAL]\r\nSearch=again\r\n" + AddedKeys({"Search"}) +
+           "[DIALOGS]\r\nTMainForm=1,2\r\n"
+           "[general]\r\nSearch=second\r\nTargetDir=/t\r\nOverSource=On\r\n"},
+      {"quoted and blank-edged values keep their bytes",
+       "[GENERAL]\r\nSearch=\" Praha \"\r\nReplace='  '\r\nWorkDir=\"/proj \"\r\n"
+       "Extensions=  txt  \r\nColumn=\"\"3\"\"\r\n",
+       "Search= Praha \nReplace=  \nWorkDir=/proj \nExtensions=txt\nColumn=\"3\"\n", std::nullopt,
+       "[GENERAL]\r\nSearch=\" Praha \"\r\nReplace='  '\r\nWorkDir=\"/proj \"\r\n"
+       "Extensions=  txt  \r\nColumn=\"\"3\"\"\r\n" +
+           AddedKeys({"Search", "Replace", "WorkDir", "Extensions", "Column"})},
+      {"a blank-edged text typed over a plain one", "[GENERAL]\r\nSearch=Praha\r\n",
+       "Search=Praha\n", "Praha ", "[GENERAL]\r\nSearch=\"Praha \"\r\n" + AddedKeys({"Search"})},
+  };
+  for (const Case& c : cases) {
+    std::string path = useSettings(c.content);
+    OptionValues options;
+    LoadOptions(options);
+    EXPECT_EQ(Loaded(options), c.loaded) << c.name;
+    EXPECT_EQ(ReadFile(path), c.content) << c.name << ": a load writes nothing";
+    if (c.typedSearch) options.setOptionText("Search", *c.typedSearch);
+    SaveOptions(options);
+    EXPECT_EQ(ReadFile(path), c.saved) << c.name;
+    OptionValues again;
+    LoadOptions(again);
+    EXPECT_EQ(Loaded(again), Loaded(options)) << c.name << ": the save loads back as it was";
   }
 }
 

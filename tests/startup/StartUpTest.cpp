@@ -268,8 +268,9 @@ TEST_F(StartUpTest, BatchJobRunsBeforeTheWindowIsEverDisplayedAndClosesIt) {
 
   const std::string stored = ReadFile(job);
   expectAllOptionsStored(stored);
-  // The run wrote back the working directory without its quotes.
-  EXPECT_NE(stored.find("WorkDir=" + (dir_ / "work") + "\r\n"), std::string::npos) << stored;
+  // The run saved the working directory it used; the value in the file reads back as
+  // that already, so its hand-written quotes stay.
+  EXPECT_NE(stored.find("WorkDir=\"" + (dir_ / "work") + "\"\r\n"), std::string::npos) << stored;
 }
 
 TEST_F(StartUpTest, BatchJobWithAMissingFileInAnExistingDirectoryCreatesAndFillsIt) {

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
+#include <QKeyEvent>
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
@@ -37,6 +38,7 @@
 #include "ui/LevelProgressBar.h"
 #include "ui/LinkLabel.h"
 #include "ui/Main.h"
+#include "ui/CodePageValidator.h"
 #include "ui/PanelInfo.h"
 
 namespace quorvel {
@@ -66,6 +68,12 @@ class PanelSpy : public QObject {
     return false;
   }
 };
+
+// A key press that brings in text, as typing a character does.
+void TypeKey(QWidget* field, const QString& text) {
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+  QApplication::sendEvent(field, &press);
+}
 
 bool AnyPanelLeft() {
   for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -368,14 +376,29 @@ TEST_F(MainFormTest, SearchTextsGoThroughTheCodePageAndDirectoriesStayUtf8) {
 TEST_F(MainFormTest, SearchFieldsRefuseCharactersTheCodePageLacks) {
   if (platform::ActiveCodePage().isUtf8()) GTEST_SKIP() << "every character fits UTF-8";
   // insert() is what typing and pasting go through, validation included.
-  QLineEdit* search = edit("SearchEdit");
-  search->insert("kůň");
-  search->insert("日");
-  search->insert(" a 日 b");
-  EXPECT_EQ(search->text(), "kůň");
+  // Each refusal beeps, so the user knows the character was not taken.
+  int beeps = 0;
+  SetRefusedKeySoundForTesting([&beeps] { ++beeps; });
+  for (const char* name : {"SearchEdit", "ReplaceEdit"}) {
+    SCOPED_TRACE(name);
+    beeps = 0;
+    QLineEdit* field = edit(name);
+    field->insert("kůň");
+    field->insert("日");
+    field->insert(" a 日 b");
+    TypeKey(field, "ж");
+    EXPECT_EQ(field->text(), "kůň");
+    EXPECT_EQ(beeps, 3);
+    TypeKey(field, "ě");
+    EXPECT_EQ(field->text(), "kůňě");
+    EXPECT_EQ(beeps, 3);
+  }
   // Directories are file-system text and take any character.
+  beeps = 0;
   edit("WorkDirEdit")->insert("/日");
   EXPECT_EQ(edit("WorkDirEdit")->text(), "/日");
+  EXPECT_EQ(beeps, 0);
+  SetRefusedKeySoundForTesting(nullptr);
 }
 
 struct SafetyCase {

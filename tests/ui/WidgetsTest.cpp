@@ -161,7 +161,23 @@ TEST(PanelInfoTest, OpensFramelessOnTopWithTheTextAndCloseDestroysIt) {
   EXPECT_EQ(label->text(), "Načítám seznam souborů...");
   EXPECT_TRUE(label->alignment() & Qt::AlignHCenter);
   EXPECT_TRUE(label->font().bold());
-  EXPECT_EQ(PixelAt(*panel, 20, 10), QColor(0x8D, 0xB2, 0xE3));
+  // The single line on the outer edge, the raised bevel on the pixels just inside it.
+  struct Pixel {
+    int x, y;
+    QColor colour;
+  };
+  const QColor face(0x8D, 0xB2, 0xE3);
+  const Pixel pixels[] = {
+      {20, 10, face},           {0, 0, Qt::black},         {453, 76, Qt::black},
+      {453, 30, Qt::black},     {200, 76, Qt::black},      {1, 1, Qt::white},
+      {1, 40, Qt::white},       {200, 1, Qt::white},       {452, 40, QColor(0x808080)},
+      {200, 75, QColor(0x808080)}, {452, 75, QColor(0x808080)}, {451, 40, face},
+      {200, 74, face},
+  };
+  const QImage image = panel->grab().toImage();
+  for (const Pixel& p : pixels) {
+    EXPECT_EQ(image.pixelColor(p.x, p.y), p.colour) << p.x << "," << p.y;
+  }
 
   QPointer<TPanelInfoForm> watched(panel.get());
   CloseInfoPanel(std::move(panel));
