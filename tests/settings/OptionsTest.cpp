@@ -144,7 +144,7 @@ TEST_F(OptionsTest, BlanksAndQuotesComeBackAsTyped) {
 std::string Loaded(const OptionValues& options) {
   std::string lines;
   for (const OptionKey& key : kGeneralKeys) {
-    if (key.boolean) {
+    if (key.boolean()) {
       if (options.optionChecked(key.name)) lines += std::string(key.name) + "=On\n";
     } else if (!options.optionText(key.name).empty()) {
       lines += std::string(key.name) + "=" + options.optionText(key.name) + "\n";
@@ -159,7 +159,7 @@ std::string AddedKeys(std::initializer_list<std::string_view> present) {
   std::string lines;
   for (const OptionKey& key : kGeneralKeys) {
     if (std::find(present.begin(), present.end(), key.name) != present.end()) continue;
-    lines += std::string(key.name) + (key.boolean ? "=Off\r\n" : "=\r\n");
+    lines += std::string(key.name) + (key.boolean() ? "=Off\r\n" : "=\r\n");
   }
   return lines;
 }
@@ -205,14 +205,14 @@ TEST_F(OptionsTest, SettingsFilesLoadAndSaveByTheirLines) {
   };
   for (const Case& c : cases) {
     std::string path = useSettings(c.content);
-    OptionValues options;
+    OptionValues options{settings_};
     LoadOptions(options);
     EXPECT_EQ(Loaded(options), c.loaded) << c.name;
     EXPECT_EQ(ReadFile(path), c.content) << c.name << ": a load writes nothing";
     if (c.typedSearch) options.setOptionText("Search", *c.typedSearch);
     SaveOptions(options);
     EXPECT_EQ(ReadFile(path), c.saved) << c.name;
-    OptionValues again;
+    OptionValues again{settings_};
     LoadOptions(again);
     EXPECT_EQ(Loaded(again), Loaded(options)) << c.name << ": the save loads back as it was";
   }

@@ -233,9 +233,8 @@ class ScreenTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!XServer::instance->ready()) GTEST_SKIP() << "no Xvfb to start";
-    SetSettingsPath(dir_.write("Quorvel.ini", "[GENERAL]\r\n"));
-    SetNoIniMode(false);
     form_ = std::make_unique<TMainForm>(&dialogs_);
+    form_->useSettingsFile(SettingsFileAt(dir_.write("Quorvel.ini", "[GENERAL]\r\n")));
     // Under the place of the panel and of the message boxes, as it usually is.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     form_->move(screen.center() - form_->rect().center());
