@@ -109,13 +109,15 @@ class Run {
     stream_.next(input_);
 
     const TargetPaths target = TargetPathsFor(path, plan_.workBase, plan_.targetRoot);
-    if (!openTargetDirectory(target.directory)) {
+    platform::DirHandle targetDirectory;
+    if (!openTargetDirectory(target.directory, targetDirectory)) {
       host_.showInformation(kCannotCreateTargetDirText);
       return FileEnd::EndRun;
     }
     const std::string& targetPath = target.file;
     platform::WriteRequest request;
     request.tree = &*targetTree_;
+    request.directory = &targetDirectory;
     request.replaces = options.OverSource ? &source : nullptr;
     request.sourceMode = source.mode();
 
@@ -192,9 +194,10 @@ class Run {
   }
 
   // A source that another program opened for writing or changed while it was processed
-  // is not written anywhere: its content may be half of an edit.
-  static void ensureSourceUnchanged(const platform::SourceFile& source) {
-    if (!source.unchanged()) throw CannotOpenFile(source.path());
+  // is not written anywhere: its content may be half of an edit. Writing into the
+  // sources, the write itself checks the file it replaces.
+  void ensureSourceUnchanged(const platform::SourceFile& source) const {
+    if (!plan_.options.OverSource && !source.unchanged()) throw CannotOpenFile(source.path());
   }
 
   // The working directory as the tree of the writes into the sources.
@@ -206,13 +209,12 @@ class Run {
   // The target root is made with every missing parent and opened once; every level
   // below it is then opened or made without following a link, so a link where the
   // target tree needs a directory is a directory that cannot be created.
-  bool openTargetDirectory(const std::string& directory) {
+  bool openTargetDirectory(const std::string& directory, platform::DirHandle& handle) {
     if (!targetTree_) {
       if (!CreateDirectoryPath(plan_.targetRoot)) return false;
       targetTree_ = platform::WriteTree::Open(plan_.targetRoot);
       if (!targetTree_) return false;
     }
-    platform::DirHandle handle;
     return targetTree_->openDirectory(directory, true, handle) ==
            platform::WriteTree::DirStatus::Ok;
   }

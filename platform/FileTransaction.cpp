@@ -311,8 +311,9 @@ namespace {
 // Opens the levels of relative one by one below dirfd, never following a link.
 WriteTree::DirStatus OpenLevels(int rootfd, std::string_view relative, bool create,
                                 DirHandle& out) {
-  DirHandle current(::openat(rootfd, ".", kDirFlags));
-  if (!current.valid()) return WriteTree::DirStatus::Failed;
+  // The first level is opened from the root itself; only the root alone is duplicated.
+  DirHandle current;
+  int base = rootfd;
   for (size_t at = 0; at <= relative.size();) {
     size_t end = relative.find('/', at);
     if (end == std::string_view::npos) end = relative.size();
@@ -320,12 +321,12 @@ WriteTree::DirStatus OpenLevels(int rootfd, std::string_view relative, bool crea
     at = end + 1;
     if (level.empty() || level == ".") continue;
     if (level == "..") return WriteTree::DirStatus::NotADirectory;
-    int fd = ::openat(current.fd(), level.c_str(), kDirFlags | O_NOFOLLOW);
+    int fd = ::openat(base, level.c_str(), kDirFlags | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT && create) {
-      if (::mkdirat(current.fd(), level.c_str(), 0777) != 0 && errno != EEXIST) {
+      if (::mkdirat(base, level.c_str(), 0777) != 0 && errno != EEXIST) {
         return WriteTree::DirStatus::Failed;
       }
-      fd = ::openat(current.fd(), level.c_str(), kDirFlags | O_NOFOLLOW);
+      fd = ::openat(base, level.c_str(), kDirFlags | O_NOFOLLOW);
     }
     if (fd < 0) {
       if (errno == ENOENT) return WriteTree::DirStatus::Missing;
@@ -333,6 +334,11 @@ WriteTree::DirStatus OpenLevels(int rootfd, std::string_view relative, bool crea
       return WriteTree::DirStatus::Failed;
     }
     current = DirHandle(fd);
+    base = current.fd();
+  }
+  if (!current.valid()) {
+    current = DirHandle(::fcntl(rootfd, F_DUPFD_CLOEXEC, 0));
+    if (!current.valid()) return WriteTree::DirStatus::Failed;
   }
   out = std::move(current);
   return WriteTree::DirStatus::Ok;
@@ -364,8 +370,7 @@ SourceFile::~SourceFile() { close(); }
 
 void SourceFile::close() {
   if (fd_ < 0) return;
-  if (leased_) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
-  ::close(fd_);
+  ::close(fd_);  // lets go of the lease too
   fd_ = -1;
   leased_ = false;
 }
@@ -495,6 +500,7 @@ namespace {
 // Where the file a write replaces lives.
 struct Located {
   DirHandle dir;
+  int borrowed = -1;    // the caller's open directory, when dir is not set
   std::string dirPath;  // without a tree: the directory as a path
   std::string own;
   bool found = false;  // st holds the entry at the end (after a link)
@@ -503,7 +509,8 @@ struct Located {
 
 // Finds the file a write replaces: its directory, opened, and its own name there.
 // False for anything a write may not replace or create.
-bool LocateTarget(const std::string& path, const WriteTree* tree, Located& at) {
+bool LocateTarget(const std::string& path, const WriteRequest& request, Located& at) {
+  const WriteTree* tree = request.tree;
   std::string dirPart;
   SplitPath(WithoutTrailingSlashes(path), dirPart, at.own);
   if (at.own.empty() || at.own == "." || at.own == "..") return false;
@@ -512,10 +519,17 @@ bool LocateTarget(const std::string& path, const WriteTree* tree, Located& at) {
   if (tree) {
     std::optional<std::string> relative = tree->relativeOf(path);
     if (!relative || relative->empty()) return false;
-    std::string relDir, ignored;
-    SplitPath(*relative, relDir, ignored);
-    if (OpenLevels(tree->fd(), relDir, false, at.dir) != WriteTree::DirStatus::Ok) return false;
-    dirfd = at.dir.fd();
+    if (request.directory && request.directory->valid()) {
+      // The caller has just opened it inside the tree, and holds it until the end.
+      at.borrowed = request.directory->fd();
+    } else {
+      std::string relDir, ignored;
+      SplitPath(*relative, relDir, ignored);
+      if (OpenLevels(tree->fd(), relDir, false, at.dir) != WriteTree::DirStatus::Ok) {
+        return false;
+      }
+    }
+    dirfd = at.dir.valid() ? at.dir.fd() : at.borrowed;
     name = at.own;
   } else {
     at.dirPath = dirPart;
@@ -559,10 +573,12 @@ TransactionResult FileTransaction::begin(const std::string& path, const WriteReq
   s.exists = false;
   s.written = 0;
   Located at;
-  if (!LocateTarget(path, request.tree, at)) return TransactionResult::CannotCreate;
+  if (!LocateTarget(path, request, at)) return TransactionResult::CannotCreate;
   s.own = std::move(at.own);
   if (at.dir.valid()) {
     s.dir = std::move(at.dir);
+  } else if (at.borrowed >= 0) {
+    s.dir = DirHandle();
   } else if (at.dirPath.size() + 1 + s.own.size() + kTempNameExtra < PATH_MAX &&
              at.dirPath.size() + 2 + kTempNameKeep + kTempNameExtra < PATH_MAX) {
     // Short enough to be named from here: spares opening the directory.
@@ -571,8 +587,8 @@ TransactionResult FileTransaction::begin(const std::string& path, const WriteReq
     s.dir = DirHandle(::open(at.dirPath.c_str(), kDirFlags));
     if (!s.dir.valid()) return TransactionResult::CannotCreate;
   }
-  if (s.dir.valid()) {
-    s.dirfd = s.dir.fd();
+  if (s.dir.valid() || at.borrowed >= 0) {
+    s.dirfd = s.dir.valid() ? s.dir.fd() : at.borrowed;
     s.prefix.clear();
   } else {
     s.dirfd = AT_FDCWD;

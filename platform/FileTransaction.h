@@ -150,6 +150,10 @@ struct WriteRequest {
   // directory level is opened without following links. Without a tree the target's
   // directory is taken as the path names it.
   const WriteTree* tree = nullptr;
+  // The target's directory, as the caller has just opened it inside the tree: spares
+  // opening the levels again. Its path must be the directory part of the target's, and
+  // the caller keeps it open until the transaction has ended.
+  const DirHandle* directory = nullptr;
   // The file the write replaces must still be this one (write into the source).
   const SourceFile* replaces = nullptr;
   // Permission bits of the source: a new file gets them with the owner write bit, less
