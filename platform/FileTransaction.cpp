@@ -758,7 +758,10 @@ TransactionResult FileTransaction::commit() {
     // Most files have no attributes at all; one look by name tells, where the file is
     // named from here.
     const bool none = s.dirfd == AT_FDCWD && ::llistxattr(s.name.c_str(), nullptr, 0) == 0;
-    if (!inPlace && !none) {
+    if (!inPlace && !none && r.replaces && r.replaces->isOpen()) {
+      // The file replaced is the source, still open and checked to be the same.
+      inPlace = !CopyAttributes(r.replaces->fd(), s.tempFd);
+    } else if (!inPlace && !none) {
       int oldFd = ::openat(s.dirfd, s.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
       inPlace = oldFd < 0 || !CopyAttributes(oldFd, s.tempFd);
       if (oldFd >= 0) ::close(oldFd);
