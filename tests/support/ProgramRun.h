@@ -8,6 +8,7 @@
 // reported, so a hang fails the test instead of holding up CI.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -91,6 +92,7 @@ class ProgramTree {
     terminal_ = -1;
     if (launch.terminal) {
       terminal_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+      EXPECT_GE(terminal_, 0) << "no pseudo-terminal";
       if (terminal_ >= 0 && ::grantpt(terminal_) == 0 && ::unlockpt(terminal_) == 0) {
         terminalPath = ::ptsname(terminal_);
       }
@@ -116,12 +118,14 @@ class ProgramTree {
       ::execve(argv[0], argv.data(), envp.data());
       ::_exit(127);
     }
+    EXPECT_GE(pid, 0) << "the program was not started";
     return pid;
   }
 
   // Waits for the program started last; kills it at the deadline.
   Outcome wait(pid_t pid, std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
     Outcome outcome;
+    if (pid <= 0) return outcome;  // waitpid would take any child
     int status = 0;
     const auto end = std::chrono::steady_clock::now() + deadline;
     bool exited = false;
@@ -140,7 +144,7 @@ class ProgramTree {
       // Nothing more to read: done once the program has ended and its output is in.
       if (exited) break;
       const pid_t done = ::waitpid(pid, &status, WNOHANG);
-      if (done < 0) return outcome;
+      if (done < 0) break;
       exited = done == pid;
       if (!exited && std::chrono::steady_clock::now() > end) {
         ::kill(pid, SIGKILL);
@@ -150,8 +154,8 @@ class ProgramTree {
       }
       if (!exited && terminal_ < 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    if (WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
+    if (exited && WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
+    if (exited && WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
     outcome.out = ReadFile(dir / "io/stdout");
     if (terminal_ >= 0) {
       ::close(terminal_);
