@@ -1,31 +1,26 @@
-// quorvel-batch end to end: the built program runs on a temporary tree. It is copied
-// into the tree first, so that its own directory, which relative and empty directory
-// fields resolve against, lies inside the test's folder too.
+// quorvel-batch end to end: the built program runs on a temporary tree that holds its
+// own directory too, which relative and empty directory fields resolve against.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <spawn.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "support/TempDir.h"
-
-extern char** environ;
+#include "support/ProgramRun.h"
 
 namespace quorvel {
 namespace {
 
 using namespace std::string_literals;
 using testing::Exists;
+using testing::Launch;
+using testing::Outcome;
+using testing::ProgramTree;
 using testing::ReadFile;
+using testing::Results;
 using testing::TempDir;
 
 constexpr const char* kWarningLine =
@@ -34,93 +29,21 @@ constexpr const char* kWarningLine =
     "zadejte prosím do \nnásledujícího řádku hexadecimální ascii kód znaku carriage return.\n";
 constexpr const char* kPrompt = "Kontrola: Zadejte požadovaný dvojciferný kód : \n";
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
 class BatchTest : public ::testing::Test {
  protected:
-  BatchTest() {
-    dir_.mkdir("bin");
-    binary_ = dir_ / "bin/quorvel-batch";
-    std::filesystem::copy_file(QUORVEL_BATCH_BINARY, binary_);
-    ::chmod(binary_.c_str(), 0755);
-    programDir_ = std::filesystem::canonical(dir_ / "bin").string() + "/";
-  }
-
   // Runs the program with args; stdin reads input, or /dev/null without it. With
   // terminal set, standard error is a pseudo-terminal and err holds what it showed.
   Outcome run(const std::vector<std::string>& args, std::optional<std::string> input = {},
               bool terminal = false) {
-    std::string inPath = input ? dir_.write("io/stdin", *input) : "/dev/null";
-    std::string outPath = dir_ / "io/stdout";
-    std::string errPath = dir_ / "io/stderr";
-    dir_.mkdir("io");
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int master = -1;
-    if (terminal) {
-      master = ::posix_openpt(O_RDWR | O_NOCTTY);
-      EXPECT_GE(master, 0);
-      ::grantpt(master);
-      ::unlockpt(master);
-      posix_spawn_file_actions_addopen(&actions, 2, ::ptsname(master), O_RDWR | O_NOCTTY, 0);
-    } else {
-      posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    }
-
-    std::vector<char*> argv{binary_.data()};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    EXPECT_EQ(::posix_spawn(&pid, binary_.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-
-    Outcome outcome;
-    int status = 0;
-    if (terminal) {
-      // Drained while the program runs, so that a full terminal buffer never blocks it.
-      bool exited = false;
-      for (;;) {
-        struct pollfd p {master, POLLIN, 0};
-        ssize_t n = 0;
-        char buffer[4096];
-        if (::poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) {
-          n = ::read(master, buffer, sizeof buffer);
-          if (n > 0) outcome.err.append(buffer, size_t(n));
-        }
-        if (n > 0) continue;
-        // Nothing more to read: done once the program has ended and its output is in.
-        if (exited) break;
-        exited = ::waitpid(pid, &status, WNOHANG) == pid;
-      }
-      ::close(master);
-    } else {
-      ::waitpid(pid, &status, 0);
-      outcome.err = ReadFile(errPath);
-    }
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.out = ReadFile(outPath);
-    return outcome;
+    Launch launch(args);
+    launch.input = std::move(input);
+    launch.terminal = terminal;
+    return tree_.run(launch);
   }
 
-  std::string results(int files, int lines, int hits, int changed) const {
-    return "Bude se zpracovávat souborů : " + std::to_string(files) + "\n" +
-           "Řádek zpracováno : " + std::to_string(lines) + "\n" +
-           "Výskytů nalezeno : " + std::to_string(hits) + "\n" +
-           "Souborů změněno : " + std::to_string(changed) + "\n";
-  }
-
-  TempDir dir_;
-  std::string binary_;
-  std::string programDir_;
+  ProgramTree tree_;
+  TempDir& dir_ = tree_.dir;
+  const std::string& programDir_ = tree_.programDir;
 };
 
 TEST_F(BatchTest, WithoutAnArgumentPrintsUsage) {
@@ -142,7 +65,7 @@ TEST_F(BatchTest, RunsTheJobAndStoresTheNormalisedDirectories) {
   Outcome outcome = run({job, "ignored second argument"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.err, "") << "no progress output without a terminal";
-  EXPECT_EQ(outcome.out, results(3, 4, 3, 2));
+  EXPECT_EQ(outcome.out, Results(3, 4, 3, 2));
   EXPECT_EQ(ReadFile(dir_ / "bin/out/a.txt"), "HI world\r\nbye\r\n");
   EXPECT_EQ(ReadFile(dir_ / "bin/out/sub/b.txt"), "HI HI\r\n");
   EXPECT_FALSE(Exists(dir_ / "bin/out/c.txt"));
@@ -168,7 +91,7 @@ TEST_F(BatchTest, BlankEdgedTextsAndDirectoriesSurviveTheSave) {
   for (int pass = 1; pass <= 2; ++pass) {
     Outcome outcome = run({job});
     EXPECT_EQ(outcome.status, 0) << "pass " << pass << ": " << outcome.err;
-    EXPECT_EQ(outcome.out, results(1, 2, 1, 1)) << "pass " << pass;
+    EXPECT_EQ(outcome.out, Results(1, 2, 1, 1)) << "pass " << pass;
     EXPECT_EQ(ReadFile(dir_ / "bin/out/a.txt"), "a-b\r\nPraha\r\n") << "pass " << pass;
     EXPECT_FALSE(Exists(dir_ / "bin/out/b.txt")) << "pass " << pass;
     if (pass == 1) {
@@ -208,7 +131,7 @@ TEST_F(BatchTest, TheSafetyAnswerComesFromTheFirstInputLine) {
     EXPECT_NE(ReadFile(job).find(c.keeps ? "\r\nNoSafety=On\r\n" : "\r\nNoSafety=Off\r\n"),
               std::string::npos)
         << label;
-    EXPECT_EQ(outcome.out, results(0, 0, 0, 0)) << label;
+    EXPECT_EQ(outcome.out, Results(0, 0, 0, 0)) << label;
   }
 }
 
@@ -221,7 +144,7 @@ TEST_F(BatchTest, ATargetThatCannotBeCreatedEndsWithStatus2) {
   Outcome outcome = run({job});
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.err, "Information: Nemohu vytvořit cílový adresář.\n");
-  EXPECT_EQ(outcome.out, results(1, 0, 0, 0));
+  EXPECT_EQ(outcome.out, Results(1, 0, 0, 0));
 }
 
 TEST_F(BatchTest, InformationMessagesKeepStatus0) {
@@ -276,7 +199,7 @@ TEST_F(BatchTest, ATerminalShowsAProgressLineAndIsLeftClean) {
   EXPECT_EQ(outcome.status, 0);
   EXPECT_NE(outcome.err.find("\r\033[K"), std::string::npos) << outcome.err;
   EXPECT_EQ(outcome.err.substr(outcome.err.size() - 4), "\r\033[K") << "the line is cleared";
-  EXPECT_EQ(outcome.out, results(5, 5, 5, 5)) << "results stay on standard output";
+  EXPECT_EQ(outcome.out, Results(5, 5, 5, 5)) << "results stay on standard output";
 }
 
 }  // namespace

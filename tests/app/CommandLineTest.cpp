@@ -3,10 +3,7 @@
 
 #include "app/CommandLine.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -15,15 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "support/ChildEnvironment.h"
-#include "support/TempDir.h"
+#include "support/ProgramRun.h"
 
 namespace quorvel {
 namespace {
 
-using testing::ChildEnvironment;
-using testing::PointerArray;
-using testing::ReadFile;
+using testing::Launch;
+using testing::Outcome;
+using testing::ProgramTree;
 using testing::TempDir;
 using Action = CommandLine::Action;
 
@@ -136,43 +132,6 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
   return entries;
 }
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs program with args in the working directory cwd. There is no display, so a
-// program that opened a window would fail.
-Outcome RunIn(const std::string& cwd, const std::string& program,
-              const std::vector<std::string>& args, const std::string& io) {
-  std::vector<std::string> owned{program};
-  owned.insert(owned.end(), args.begin(), args.end());
-  std::vector<char*> argv = PointerArray(owned);
-  std::vector<std::string> environment = ChildEnvironment(
-      {"QT_QPA_PLATFORM=xcb", "QUORVEL_CODEPAGE=windows-1250", "QUORVEL_PING_HOST=127.0.0.1:9",
-       "HOME=" + io, "XDG_CONFIG_HOME=" + io, "XDG_RUNTIME_DIR=" + io});
-  std::vector<char*> envp = PointerArray(environment);
-  const std::string outPath = io + "/stdout";
-  const std::string errPath = io + "/stderr";
-
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
-        ::dup2(err, 2) < 0 || ::chdir(cwd.c_str()) != 0) {
-      ::_exit(127);
-    }
-    ::execve(argv[0], argv.data(), envp.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(outPath), ReadFile(errPath)};
-}
-
 TEST(CommandLineTest, TheProgramsAnswerWithoutTouchingAnything) {
   struct Row {
     const char* program;
@@ -199,17 +158,13 @@ TEST(CommandLineTest, TheProgramsAnswerWithoutTouchingAnything) {
   rows.push_back({"quorvel", {"", "--version", "job.ini"}, 0, "quorvel " QUORVEL_VERSION "\n", ""});
 #endif
 
-  TempDir dir;
-  dir.mkdir("bin");
-  dir.mkdir("io");
-  for (const char* binary : {QUORVEL_BATCH_BINARY,
+  ProgramTree tree({QUORVEL_BATCH_BINARY,
 #ifdef QUORVEL_BINARY
-                             QUORVEL_BINARY
+                    QUORVEL_BINARY
 #endif
-       }) {
-    std::filesystem::copy_file(binary,
-                               dir / ("bin/" + std::filesystem::path(binary).filename().string()));
-  }
+  });
+  const TempDir& dir = tree.dir;
+  const std::string io = dir.mkdir("io");
   // The current directory holds a file and a folder, so that a change to either shows.
   dir.write("cwd/notes.txt", "Praha\n");
   dir.mkdir("cwd/jobs");
@@ -219,8 +174,14 @@ TEST(CommandLineTest, TheProgramsAnswerWithoutTouchingAnything) {
     for (const std::string& arg : row.args) shown += " [" + arg + "]";
     const auto cwdBefore = Snapshot(dir / "cwd");
     const auto binBefore = Snapshot(dir / "bin");
-    const Outcome outcome = RunIn(dir / "cwd", dir / ("bin/" + std::string(row.program)),
-                                  row.args, dir / "io");
+    Launch launch(row.args);
+    launch.program = row.program;
+    launch.workingDir = dir / "cwd";
+    // There is no display, so a program that opened a window would fail; whatever it
+    // kept in its home would show beside its output.
+    launch.environment = {"QT_QPA_PLATFORM=xcb", "HOME=" + io, "XDG_CONFIG_HOME=" + io,
+                          "XDG_RUNTIME_DIR=" + io};
+    const Outcome outcome = tree.run(launch);
     EXPECT_EQ(outcome.status, row.status) << shown << "\n" << outcome.err;
     EXPECT_EQ(outcome.out.rfind(row.outStart, 0), 0u) << shown << "\n" << outcome.out;
     if (row.outStart.empty()) {

@@ -24,6 +24,7 @@ namespace {
 
 using testing::Exists;
 using testing::Mtime;
+using testing::NamesIn;
 using testing::ReadFile;
 using testing::RecordingHost;
 using testing::SetMtime;
@@ -61,15 +62,6 @@ const std::string kBinary = std::string("bin\0\0\0\0data x\r\n", 15);
 bool ReadOnly(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
-}
-
-std::vector<std::string> Names(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 void ExpectBusyClearedOnce(const RecordingHost& host) {
@@ -238,7 +230,7 @@ TEST(ReplaceRunTest, TextFileTable) {
                                                         ? std::vector<std::string>{kOverwriteText}
                                                         : std::vector<std::string>{};
           EXPECT_EQ(s.host.messages, messages);
-          EXPECT_EQ(Names(s.out), std::vector<std::string>{"sub"});
+          EXPECT_EQ(NamesIn(s.out), std::vector<std::string>{"sub"});
         }
       }
     }
@@ -302,7 +294,7 @@ TEST(ReplaceRunTest, HiddenAndSystemSourcesArePassedOverWhileTheBarAdvances) {
   EXPECT_EQ(s.host.lines, 1);
   EXPECT_EQ(s.host.hits, 1);
   EXPECT_EQ(s.host.changed, 1);
-  EXPECT_EQ(Names(s.out), std::vector<std::string>{"plain.txt"});
+  EXPECT_EQ(NamesIn(s.out), std::vector<std::string>{"plain.txt"});
 }
 
 TEST(ReplaceRunTest, ReadOnlyFlagIsCarriedOver) {
@@ -409,8 +401,8 @@ TEST(ReplaceRunTest, OverSourceWithOverFilesRewritesChangedFilesInPlace) {
   EXPECT_EQ(ReadFile(unchanged), "no match\n");
   EXPECT_EQ(Mtime(unchanged).tv_sec, 1000000000);
   EXPECT_EQ(ReadFile(readOnly), "x");  // read-only and IgnoreReadOnly not set
-  EXPECT_EQ(Names(s.work), (std::vector<std::string>{"g.txt", "ro.txt", "sub"}));
-  EXPECT_EQ(Names(s.work + "/sub"), std::vector<std::string>{"f.txt"});
+  EXPECT_EQ(NamesIn(s.work), (std::vector<std::string>{"g.txt", "ro.txt", "sub"}));
+  EXPECT_EQ(NamesIn(s.work + "/sub"), std::vector<std::string>{"f.txt"});
   EXPECT_FALSE(Exists(s.out));
   EXPECT_TRUE(s.host.messages.empty());
 }
@@ -576,7 +568,7 @@ TEST(ReplaceRunTest, FullDiskLeavesEveryOldFileAsItWas) {
     const std::string path = s.source("f.txt", source);
     EXPECT_EQ(RunWithFileSizeLimit(s, 4096), "Stream write error");
     EXPECT_EQ(ReadFile(path), source);
-    EXPECT_EQ(Names(s.work), std::vector<std::string>{"f.txt"});
+    EXPECT_EQ(NamesIn(s.work), std::vector<std::string>{"f.txt"});
   }
   {
     SCOPED_TRACE("writing over an existing target");
@@ -587,7 +579,7 @@ TEST(ReplaceRunTest, FullDiskLeavesEveryOldFileAsItWas) {
     const std::string target = s.tmp.write("out/f.txt", "old");
     EXPECT_EQ(RunWithFileSizeLimit(s, 4096), "Stream write error");
     EXPECT_EQ(ReadFile(target), "old");
-    EXPECT_EQ(Names(s.out), std::vector<std::string>{"f.txt"});
+    EXPECT_EQ(NamesIn(s.out), std::vector<std::string>{"f.txt"});
   }
   {
     SCOPED_TRACE("copying over an existing target");
@@ -599,7 +591,7 @@ TEST(ReplaceRunTest, FullDiskLeavesEveryOldFileAsItWas) {
     const std::string target = s.tmp.write("out/f.txt", "old");
     EXPECT_EQ(RunWithFileSizeLimit(s, 4096), "Stream write error");
     EXPECT_EQ(ReadFile(target), "old");
-    EXPECT_EQ(Names(s.out), std::vector<std::string>{"f.txt"});
+    EXPECT_EQ(NamesIn(s.out), std::vector<std::string>{"f.txt"});
   }
 }
 

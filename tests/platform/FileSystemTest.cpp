@@ -26,6 +26,7 @@ namespace quorvel::platform {
 namespace {
 
 using quorvel::testing::Exists;
+using quorvel::testing::NamesIn;
 using quorvel::testing::ReadFile;
 using quorvel::testing::TempDir;
 
@@ -279,7 +280,7 @@ TEST_P(Writing, CreatesANewFileWithTheUmaskApplied) {
   ASSERT_EQ(write(path, content), Outcome::Ok);
   EXPECT_EQ(ReadFile(path), content);
   EXPECT_EQ(ModeOf(path), 0640u);
-  EXPECT_EQ(Names(tmp.path()), std::vector<std::string>{"new.txt"});
+  EXPECT_EQ(NamesIn(tmp.path()), std::vector<std::string>{"new.txt"});
 }
 
 TEST_P(Writing, ReplacesAnExistingFileAndKeepsItsMode) {
@@ -288,7 +289,7 @@ TEST_P(Writing, ReplacesAnExistingFileAndKeepsItsMode) {
   ASSERT_EQ(write(path, "new"), Outcome::Ok);
   EXPECT_EQ(ReadFile(path), "new");
   EXPECT_EQ(ModeOf(path), 0751u);
-  EXPECT_EQ(Names(tmp.path()), std::vector<std::string>{"old.txt"});
+  EXPECT_EQ(NamesIn(tmp.path()), std::vector<std::string>{"old.txt"});
 }
 
 TEST_P(Writing, WritesThroughALinkAndKeepsIt) {
@@ -302,8 +303,8 @@ TEST_P(Writing, WritesThroughALinkAndKeepsIt) {
   EXPECT_EQ(ReadFile(real), "through");
   EXPECT_EQ(ModeOf(real), 0604u);
   EXPECT_EQ(std::filesystem::read_symlink(link).string(), "../data/real.txt");
-  EXPECT_EQ(Names(tmp / "data"), std::vector<std::string>{"real.txt"});
-  EXPECT_EQ(Names(tmp / "links"), std::vector<std::string>{"link.txt"});
+  EXPECT_EQ(NamesIn(tmp / "data"), std::vector<std::string>{"real.txt"});
+  EXPECT_EQ(NamesIn(tmp / "links"), std::vector<std::string>{"link.txt"});
 }
 
 TEST_P(Writing, RefusedTargetsLeaveEverythingAsItWas) {
@@ -363,7 +364,7 @@ TEST(ReplaceFileContent, ReplacesAHiddenFileOnlyWhenAllowed) {
   EXPECT_EQ(ReadFile(path), "old");
   EXPECT_EQ(ReplaceFileContent(path, "new", nullptr, HiddenTarget::Allow), WriteResult::Ok);
   EXPECT_EQ(ReadFile(path), "new");
-  EXPECT_EQ(Names(tmp.path()), std::vector<std::string>{".settings.ini"});
+  EXPECT_EQ(NamesIn(tmp.path()), std::vector<std::string>{".settings.ini"});
 }
 
 TEST(CopyFileBytes, CarriesEveryByteAndTheLastWriteTime) {
@@ -387,7 +388,7 @@ TEST(CopyFileBytes, CopyingAFileOntoItselfKeepsItsBytes) {
   EXPECT_EQ(CopyFileBytes(path, path), CopyResult::Ok);
   EXPECT_EQ(CopyFileBytes(path, tmp / "alias.txt"), CopyResult::Ok);
   EXPECT_EQ(ReadFile(path), std::string(20000, 's'));
-  EXPECT_EQ(Names(tmp.path()), (std::vector<std::string>{"alias.txt", "self.txt"}));
+  EXPECT_EQ(NamesIn(tmp.path()), (std::vector<std::string>{"alias.txt", "self.txt"}));
 }
 
 TEST(CopyFileBytes, GivesANewCopyTheSourceModeLessTheUmask) {

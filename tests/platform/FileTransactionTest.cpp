@@ -28,6 +28,7 @@
 namespace quorvel::platform {
 namespace {
 
+using quorvel::testing::NamesIn;
 using quorvel::testing::ReadFile;
 using quorvel::testing::TempDir;
 
@@ -92,7 +93,7 @@ TEST_F(Hooked, AWriterThatOpensTheFileWhileItIsProcessedKeepsItsLines) {
   request.replaces = &source;
   EXPECT_EQ(WriteFileContent(path, "processed\r\n", request), TransactionResult::HeldForWriting);
   EXPECT_EQ(ReadFile(path), "first\nlater\n");
-  EXPECT_EQ(Names(tmp.path()), std::vector<std::string>{"log.txt"});
+  EXPECT_EQ(NamesIn(tmp.path()), std::vector<std::string>{"log.txt"});
 }
 
 // ---- Identity before the rename ----
@@ -138,7 +139,7 @@ TEST_F(Hooked, AFileChangedReplacedOrDeletedAfterItsReadIsNotWrittenOver) {
       } else {
         EXPECT_EQ(ReadFile(path), row.holds);
       }
-      EXPECT_EQ(Names(tmp.path()).size(), row.gone ? 0u : 1u);
+      EXPECT_EQ(NamesIn(tmp.path()).size(), row.gone ? 0u : 1u);
     }
   }
 }
@@ -150,7 +151,7 @@ TEST_F(Hooked, ANewFileDoesNotTakeThePlaceOfOneThatAppearedMeanwhile) {
   };
   EXPECT_EQ(WriteFileContent(path, "ours"), TransactionResult::HeldForWriting);
   EXPECT_EQ(ReadFile(path), "theirs");
-  EXPECT_EQ(Names(tmp.path()), std::vector<std::string>{"new.txt"});
+  EXPECT_EQ(NamesIn(tmp.path()), std::vector<std::string>{"new.txt"});
 }
 
 
@@ -213,7 +214,7 @@ TEST_F(InATree, DirectoriesAreOpenedAndMadeLevelByLevelWithoutFollowingLinks) {
               WriteTree::DirStatus::NotADirectory)
         << level;
   }
-  EXPECT_EQ(Names(outside.path()), std::vector<std::string>{"passwd"});
+  EXPECT_EQ(NamesIn(outside.path()), std::vector<std::string>{"passwd"});
 
   EXPECT_TRUE(tree->leadsInside(tmp / "root/link-in.txt"));
   EXPECT_TRUE(tree->leadsInside(tmp / "root/dir-in"));
@@ -292,7 +293,7 @@ TEST(AnotherUsersFile, IsRefusedLikeAReadOnlyOneAndKeepsItsOwnerWhenWritable) {
   EXPECT_EQ(ReadFile(shared), "by the user");
   EXPECT_EQ(OwnerOf(shared), 0u);
   EXPECT_EQ(ModeOf(shared), 0664u);
-  EXPECT_EQ(Names(dir), (std::vector<std::string>{"job.ini", "roots.txt", "shared.txt"}));
+  EXPECT_EQ(NamesIn(dir), (std::vector<std::string>{"job.ini", "roots.txt", "shared.txt"}));
 }
 
 // ---- What a replaced file keeps ----
@@ -368,7 +369,7 @@ TEST(ReplacedFile, EveryNameOfAHardLinkShowsTheNewContent) {
   ASSERT_EQ(::stat(a.c_str(), &sa), 0);
   ASSERT_EQ(::stat(b.c_str(), &sb), 0);
   EXPECT_EQ(sa.st_ino, sb.st_ino);
-  EXPECT_EQ(Names(tmp.path()), (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(NamesIn(tmp.path()), (std::vector<std::string>{"a.txt", "b.txt"}));
 }
 
 // The rewrite of a hard-linked file in a child whose file-size limit stands in for a
@@ -392,7 +393,7 @@ TEST(ReplacedFile, AFullDiskLeavesAHardLinkWithItsOldContent) {
   EXPECT_EQ(TransactionResult(WEXITSTATUS(status)), TransactionResult::WriteError);
   EXPECT_EQ(ReadFile(a), "precious");
   EXPECT_EQ(ReadFile(tmp / "b.txt"), "precious");
-  EXPECT_EQ(Names(tmp.path()), (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(NamesIn(tmp.path()), (std::vector<std::string>{"a.txt", "b.txt"}));
 }
 
 // ---- New files ----
@@ -442,7 +443,7 @@ TEST(NewFile, APathOfTheLongestLengthIsWritten) {
   SourceFile source;
   ASSERT_EQ(source.open(path), SourceFile::Status::Ok);
   ASSERT_EQ(CopyFileContent(source, path), TransactionResult::Ok);
-  EXPECT_EQ(Names(std::filesystem::path(path).parent_path().string()).size(), 1u);
+  EXPECT_EQ(NamesIn(std::filesystem::path(path).parent_path().string()).size(), 1u);
 }
 
 // ---- Signals ----
@@ -470,12 +471,12 @@ TEST(Signals, EndTheProgramWithoutLeavingATemporaryFile) {
     }
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    EXPECT_EQ(Names(tmp.path()).size(), 2u);  // the staged file is there
+    EXPECT_EQ(NamesIn(tmp.path()).size(), 2u);  // the staged file is there
     ::kill(child, sig);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
-    EXPECT_EQ(Names(tmp.path()), std::vector<std::string>{"f.txt"});
+    EXPECT_EQ(NamesIn(tmp.path()), std::vector<std::string>{"f.txt"});
     EXPECT_EQ(ReadFile(path), "old");
     ::close(ready[0]);
     ::close(ready[1]);

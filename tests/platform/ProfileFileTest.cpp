@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,16 +14,9 @@ namespace quorvel::platform {
 namespace {
 
 using namespace std::string_literals;
+using testing::NamesIn;
 using testing::ReadFile;
 using testing::TempDir;
-
-std::vector<std::string> Names(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  return names;
-}
 
 mode_t ModeOf(const std::string& path) {
   struct stat st;
@@ -205,7 +197,7 @@ TEST(WriteProfileString, WritesAHiddenSettingsFile) {
   std::string path = dir.write(".job.ini", "[GENERAL]\r\n");
   ASSERT_TRUE(WriteProfileString(path, "GENERAL", "Search", "x"));
   EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nSearch=x\r\n");
-  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{".job.ini"});
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{".job.ini"});
 }
 
 TEST(WriteProfileString, KeepsTheModeAndLeavesNoTemporaryFile) {
@@ -215,7 +207,7 @@ TEST(WriteProfileString, KeepsTheModeAndLeavesNoTemporaryFile) {
   ASSERT_TRUE(WriteProfileString(path, "GENERAL", "A", "1"));
   ASSERT_TRUE(WriteProfileString(path, "GENERAL", "A", "2"));
   EXPECT_EQ(ModeOf(path), 0640u);
-  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"s.ini"});
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"s.ini"});
 }
 
 TEST(WriteProfileString, RefusesWhatItMustNotWrite) {
@@ -265,7 +257,7 @@ TEST(WriteProfileString, FullDiskLeavesTheOldFile) {
 
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadFile(path), content);
-  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"s.ini"});
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"s.ini"});
 }
 
 TEST(WriteProfileString, HandlesAHugeFileAndValue) {

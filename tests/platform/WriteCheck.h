@@ -1,12 +1,12 @@
 #pragma once
-// What the write tests look at on disk: modes, times, every entry below a folder, and
-// the names in one folder (a temporary file left behind shows there).
+// What the write tests look at on disk: modes, times and every entry below a folder
+// (the names in one folder, where a temporary file left behind shows, are NamesIn of
+// support/TempDir.h).
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -51,16 +51,6 @@ inline std::map<std::string, std::string> Snapshot(const std::string& root) {
     entries[path.substr(root.size())] = state;
   }
   return entries;
-}
-
-// Names in a directory, hidden ones included: shows a temporary file left behind.
-inline std::vector<std::string> Names(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) {
-    names.push_back(e.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 class UmaskGuard {

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "BatchProcess.h"
+#include "support/ProgramRun.h"
 
 namespace quorvel {
 namespace {
 
-using testing::BatchTree;
 using testing::Exists;
 using testing::Launch;
 using testing::NamesIn;
 using testing::Outcome;
+using testing::ProgramTree;
 using testing::ReadFile;
 using testing::Results;
 
@@ -44,7 +44,7 @@ class FullDisk : public ::testing::Test {
     return t.run(launch);
   }
 
-  BatchTree t;
+  ProgramTree t;
   const std::string a = t.dir.write("work/a.txt", Lines("hello a", kSmallLines));
   const std::string b =
       t.dir.write("work/b.txt", Lines("hello b, long enough to outgrow the limit", kBigLines));

@@ -12,18 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "BatchProcess.h"
+#include "support/ProgramRun.h"
 
 namespace quorvel {
 namespace {
 
 using namespace std::string_literals;
-using testing::BatchTree;
 using testing::Exists;
 using testing::Launch;
 using testing::NamesIn;
 using testing::Outcome;
-using testing::ReadBytes;
+using testing::ProgramTree;
+using testing::ReadFile;
 using testing::Results;
 
 namespace fs = std::filesystem;
@@ -67,7 +67,7 @@ class HostileSettings : public ::testing::Test {
 
   std::string job(const std::string& content) { return t.dir.write("jobs/job.ini", content); }
 
-  BatchTree t;
+  ProgramTree t;
   const std::string work = t.dir / "work";
   const std::string out = t.dir / "out";
 };
@@ -83,7 +83,7 @@ TEST_F(HostileSettings, ABinaryFileKeepsItsBytesAndGetsTheKeysAdded) {
     // The empty working and target directories are the program's own, which holds
     // only the program: it does not look like text and nothing is written.
     EXPECT_EQ(outcome.out, Results(1, 0, 0, 0));
-    EXPECT_EQ(ReadBytes(settings), junk + "[GENERAL]\r\n" + KeysAfter(t.programDir));
+    EXPECT_EQ(ReadFile(settings), junk + "[GENERAL]\r\n" + KeysAfter(t.programDir));
     EXPECT_EQ(NamesIn(t.dir / "bin"), std::vector<std::string>{"quorvel-batch"});
   }
   {
@@ -96,8 +96,8 @@ TEST_F(HostileSettings, ABinaryFileKeepsItsBytesAndGetsTheKeysAdded) {
     Outcome outcome = t.run(settings);
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(outcome.out, Results(2, 2, 2, 2));
-    EXPECT_EQ(ReadBytes(out + "/a.txt"), "bye\r\n");
-    EXPECT_EQ(ReadBytes(settings), before + kAddedKeys + after);
+    EXPECT_EQ(ReadFile(out + "/a.txt"), "bye\r\n");
+    EXPECT_EQ(ReadFile(settings), before + kAddedKeys + after);
   }
 }
 
@@ -120,7 +120,7 @@ TEST_F(HostileSettings, AHugeFileIsReadAndRewrittenWhole) {
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.out, Results(2, 2, 2, 2));
   // Compared whole, not printed: a diff of two 50 MB texts would not end.
-  const std::string stored = ReadBytes(settings);
+  const std::string stored = ReadFile(settings);
   EXPECT_TRUE(stored == head + "WorkDir=" + t.programDir + "../work" + rest)
       << "the stored file differs; its size is " << stored.size();
   EXPECT_EQ(NamesIn(t.dir / "jobs"), std::vector<std::string>{"job.ini"});
@@ -137,7 +137,7 @@ TEST_F(HostileSettings, AOneMegabyteValueIsCutAsATextAndKeptElsewhere) {
   // The search text is its first 255 bytes, which no file holds.
   EXPECT_EQ(outcome.out, Results(2, 2, 0, 0));
   EXPECT_FALSE(Exists(out + "/a.txt"));
-  EXPECT_EQ(ReadBytes(settings), "[GENERAL]\r\nSearch=" + big.substr(0, 255) + "\r\nComment=" +
+  EXPECT_EQ(ReadFile(settings), "[GENERAL]\r\nSearch=" + big.substr(0, 255) + "\r\nComment=" +
                                      big + "\r\nReplace=bye\r\nWorkDir=" + work +
                                      "\r\nTargetDir=" + out + "\r\nExtensions=txt\r\n" +
                                      kAddedKeys + mine);
@@ -168,7 +168,7 @@ TEST_F(HostileSettings, ALastLineWithoutAnEndIsReadAndContinuedOnItsOwnLine) {
     Outcome outcome = t.run(settings);
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(outcome.out, row.results);
-    EXPECT_EQ(ReadBytes(settings), row.stored);
+    EXPECT_EQ(ReadFile(settings), row.stored);
   }
 }
 
@@ -206,7 +206,7 @@ TEST_F(HostileSettings, ExtensionFiltersWithQuotesAndControlCharacters) {
     const std::vector<std::string> names = NamesIn(out);
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), row.written);
     // The value saved is the one read, so its bytes stay as they were, quotes and all.
-    EXPECT_NE(ReadBytes(settings).find("\r\nExtensions=" + row.value + "\r\n"),
+    EXPECT_NE(ReadFile(settings).find("\r\nExtensions=" + row.value + "\r\n"),
               std::string::npos);
   }
 }
@@ -227,11 +227,11 @@ TEST_F(HostileSettings, DirectoryFieldsWithLineBreaks) {
     Outcome outcome = t.run(settings);
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(outcome.out, Results(2, 2, 2, 2));
-    EXPECT_EQ(ReadBytes(out + "/a.txt"), "bye\r\n");
+    EXPECT_EQ(ReadFile(out + "/a.txt"), "bye\r\n");
     EXPECT_FALSE(Exists(elsewhere));
     // The missing keys follow the last key line; the stray line stays where it was.
     const size_t at = content.size() - elsewhere.size() - 2;
-    EXPECT_EQ(ReadBytes(settings), content.substr(0, at) +
+    EXPECT_EQ(ReadFile(settings), content.substr(0, at) +
                                        kAddedKeys.substr(kAddedKeys.find("OverFiles")) +
                                        content.substr(at));
   }
@@ -255,9 +255,9 @@ TEST_F(HostileSettings, DirectoriesWithInvalidUtf8AreUsedByteForByte) {
     Outcome outcome = t.run(launch);
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(outcome.out, Results(2, 2, 2, 2));
-    EXPECT_EQ(ReadBytes(target + "/f\x80.txt"), "bye\r\n");
-    EXPECT_EQ(ReadBytes(target + "/s\xc0\xaf/g.txt"), "bye\r\n");
-    const std::string stored = ReadBytes(settings);
+    EXPECT_EQ(ReadFile(target + "/f\x80.txt"), "bye\r\n");
+    EXPECT_EQ(ReadFile(target + "/s\xc0\xaf/g.txt"), "bye\r\n");
+    const std::string stored = ReadFile(settings);
     EXPECT_NE(stored.find("\r\nWorkDir=" + source + "\r\n"), std::string::npos);
     EXPECT_NE(stored.find("\r\nTargetDir=" + target + "\r\n"), std::string::npos);
   }
@@ -301,8 +301,8 @@ TEST_F(HostileSettings, LongDirectoryFieldsAreNeverCutIntoAnotherPath) {
     Outcome outcome = t.run(settings);
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(outcome.out, Results(0, 0, 0, 0));
-    EXPECT_EQ(ReadBytes(victim), "hello, never asked to change\n");
-    EXPECT_NE(ReadBytes(settings).find("\r\nWorkDir=" + longWork + "\r\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(victim), "hello, never asked to change\n");
+    EXPECT_NE(ReadFile(settings).find("\r\nWorkDir=" + longWork + "\r\n"), std::string::npos);
   }
   {
     SCOPED_TRACE("a target directory of 5000 bytes");
@@ -314,7 +314,7 @@ TEST_F(HostileSettings, LongDirectoryFieldsAreNeverCutIntoAnotherPath) {
     EXPECT_EQ(outcome.status, 2);
     EXPECT_EQ(outcome.err, "Information: Nemohu vytvořit cílový adresář.\n");
     EXPECT_EQ(FilesBelow(t.dir / "deep"), std::vector<std::string>{victim});
-    EXPECT_NE(ReadBytes(settings).find("\r\nTargetDir=" + longTarget + "\r\n"),
+    EXPECT_NE(ReadFile(settings).find("\r\nTargetDir=" + longTarget + "\r\n"),
               std::string::npos);
   }
   {
@@ -329,7 +329,7 @@ TEST_F(HostileSettings, LongDirectoryFieldsAreNeverCutIntoAnotherPath) {
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(outcome.out, Results(1, 1, 1, 1));
     EXPECT_EQ(NamesIn(out), std::vector<std::string>{"mine.txt"});
-    EXPECT_EQ(ReadBytes(victim), "hello, never asked to change\n");
+    EXPECT_EQ(ReadFile(victim), "hello, never asked to change\n");
   }
 }
 
@@ -351,8 +351,8 @@ TEST_F(HostileSettings, ASearchTextOf255BytesFF) {
       EXPECT_EQ(outcome.status, 0) << outcome.err;
       // 600 bytes: one at the start, again at the second byte, then 90 are left.
       EXPECT_EQ(outcome.out, Results(1, 2, 2, 1));
-      EXPECT_EQ(ReadBytes(out + "/f.txt"), "XX" + std::string(90, '\xff') + "\r\n\xff\xff\r\n");
-      EXPECT_NE(ReadBytes(settings).find("\r\nSearch=" + ff255 + "\r\n"), std::string::npos);
+      EXPECT_EQ(ReadFile(out + "/f.txt"), "XX" + std::string(90, '\xff') + "\r\n\xff\xff\r\n");
+      EXPECT_NE(ReadFile(settings).find("\r\nSearch=" + ff255 + "\r\n"), std::string::npos);
     }
   }
 }

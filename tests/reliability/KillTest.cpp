@@ -13,15 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "BatchProcess.h"
+#include "support/ProgramRun.h"
 
 namespace quorvel {
 namespace {
 
-using testing::BatchTree;
 using testing::NamesIn;
 using testing::Outcome;
-using testing::ReadBytes;
+using testing::ProgramTree;
+using testing::ReadFile;
 using testing::Results;
 
 constexpr int kFiles = 200;
@@ -78,7 +78,7 @@ bool KillAtTheKthTemporaryFile(pid_t pid, int inotifyFd, int k, int signal = SIG
 }
 
 TEST(KilledJob, LeavesEveryFileOldOrNewAndOnlyHiddenLeftovers) {
-  BatchTree t;
+  ProgramTree t;
   const std::string work = t.dir.mkdir("work");
   std::vector<std::string> oldContent, newContent;
   for (int i = 0; i < kFiles; ++i) {
@@ -109,7 +109,7 @@ TEST(KilledJob, LeavesEveryFileOldOrNewAndOnlyHiddenLeftovers) {
     for (int i = 0; i < kFiles; ++i) {
       if (name != FileName(i)) continue;
       listed = true;
-      const std::string bytes = ReadBytes(work + "/" + name);
+      const std::string bytes = ReadFile(work + "/" + name);
       if (bytes == oldContent[size_t(i)]) {
         ++oldFiles;
         oldLines += LinesOf(i);
@@ -124,7 +124,7 @@ TEST(KilledJob, LeavesEveryFileOldOrNewAndOnlyHiddenLeftovers) {
     leftovers.push_back(name);
     // What it holds is the start of the new content of the file it was made for.
     const int i = std::stoi(name.substr(2, 3));
-    const std::string bytes = ReadBytes(work + "/" + name);
+    const std::string bytes = ReadFile(work + "/" + name);
     EXPECT_EQ(newContent[size_t(i)].compare(0, bytes.size(), bytes), 0) << name;
   }
   EXPECT_EQ(oldFiles + newFiles, kFiles);
@@ -134,7 +134,7 @@ TEST(KilledJob, LeavesEveryFileOldOrNewAndOnlyHiddenLeftovers) {
               leftovers.size());
 
   std::vector<std::string> leftoverBytes;
-  for (const std::string& name : leftovers) leftoverBytes.push_back(ReadBytes(work + "/" + name));
+  for (const std::string& name : leftovers) leftoverBytes.push_back(ReadFile(work + "/" + name));
 
   // The next job lists the leftovers (the listing takes hidden names) but passes them
   // over: their lines are not counted, and they stay as they are.
@@ -143,10 +143,10 @@ TEST(KilledJob, LeavesEveryFileOldOrNewAndOnlyHiddenLeftovers) {
   EXPECT_EQ(second.out, Results(kFiles + int(leftovers.size()), (kFiles - 1) * kLines + kLargeLines,
                                 oldLines, oldFiles));
   for (int i = 0; i < kFiles; ++i) {
-    EXPECT_EQ(ReadBytes(work + "/" + FileName(i)), newContent[size_t(i)]) << FileName(i);
+    EXPECT_EQ(ReadFile(work + "/" + FileName(i)), newContent[size_t(i)]) << FileName(i);
   }
   for (size_t i = 0; i < leftovers.size(); ++i) {
-    EXPECT_EQ(ReadBytes(work + "/" + leftovers[i]), leftoverBytes[i]) << leftovers[i];
+    EXPECT_EQ(ReadFile(work + "/" + leftovers[i]), leftoverBytes[i]) << leftovers[i];
   }
   EXPECT_EQ(NamesIn(work).size(), size_t(kFiles) + leftovers.size());
 }
@@ -156,7 +156,7 @@ TEST(KilledJob, LeavesEveryFileOldOrNewAndOnlyHiddenLeftovers) {
 TEST(EndedJob, LeavesNoTemporaryFileOnTermIntOrHup) {
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(::strsignal(signal));
-    BatchTree t;
+    ProgramTree t;
     const std::string work = t.dir.mkdir("work");
     std::vector<std::string> oldContent, newContent;
     for (int i = 0; i < kFiles; ++i) {
@@ -180,7 +180,7 @@ TEST(EndedJob, LeavesNoTemporaryFileOnTermIntOrHup) {
     for (const std::string& name : NamesIn(work)) {
       ASSERT_NE(name[0], '.') << name << " was left behind";
       const int i = std::stoi(name.substr(1, 3));
-      const std::string bytes = ReadBytes(work + "/" + name);
+      const std::string bytes = ReadFile(work + "/" + name);
       EXPECT_TRUE(bytes == oldContent[size_t(i)] || bytes == newContent[size_t(i)]) << name;
       changed += bytes == newContent[size_t(i)];
     }

@@ -13,18 +13,18 @@
 #include <string>
 #include <vector>
 
-#include "BatchProcess.h"
 #include "engine/ReplaceRun.h"
 #include "platform/Error.h"
+#include "support/ProgramRun.h"
 #include "support/RecordingHost.h"
 
 namespace quorvel {
 namespace {
 
-using testing::BatchTree;
 using testing::Exists;
 using testing::NamesIn;
 using testing::Outcome;
+using testing::ProgramTree;
 using testing::ReadFile;
 using testing::RecordingHost;
 using testing::Results;
@@ -160,7 +160,7 @@ TEST(TargetDirectoryCannotBeMade, EndsTheJobWithTheMessage) {
   };
   for (const Case& row : cases) {
     SCOPED_TRACE(row.name);
-    BatchTree t;
+    ProgramTree t;
     t.dir.write("work/a.txt", "hello\n");
     t.dir.write("work/sub/b.txt", "hello\n");
     row.block(t.dir);
@@ -198,7 +198,7 @@ TEST(TargetDirectoryCannotBeMade, EndsTheJobWithTheMessage) {
 TEST(SpecialEntriesInTheTree, AreWalkedPastWithoutBlockingAndLinksAreKept) {
   for (const bool overSource : {true, false}) {
     SCOPED_TRACE(overSource ? "writing into the sources" : "writing to a target");
-    BatchTree t;
+    ProgramTree t;
     const std::string outside = t.dir.write("outside/real.txt", "hello outside\n");
     ::chmod(outside.c_str(), 0640);
     const std::string work = t.dir.mkdir("work");

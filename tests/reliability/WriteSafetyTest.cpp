@@ -15,19 +15,19 @@
 #include <string>
 #include <vector>
 
-#include "BatchProcess.h"
 #include "engine/ReplaceRun.h"
 #include "platform/Error.h"
 #include "platform/FileTransaction.h"
+#include "support/ProgramRun.h"
 #include "support/RecordingHost.h"
 
 namespace quorvel {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::BatchTree;
 using testing::Outcome;
-using testing::ReadBytes;
+using testing::ProgramTree;
+using testing::ReadFile;
 using testing::RecordingHost;
 using testing::TempDir;
 
@@ -96,7 +96,7 @@ TEST(ChangedWhileProcessed, IsNeverWrittenOverAndEndsTheRun) {
          std::fputs("later line\n", f);
          std::fclose(f);
        },
-       [](const std::string& file) { EXPECT_EQ(ReadBytes(file), "a x\nlater line\n"); }},
+       [](const std::string& file) { EXPECT_EQ(ReadFile(file), "a x\nlater line\n"); }},
       {"saved anew",
        [](const std::string& file, const std::string&) {
          const std::string fresh = file + ".new";
@@ -105,7 +105,7 @@ TEST(ChangedWhileProcessed, IsNeverWrittenOverAndEndsTheRun) {
          std::fclose(f);
          fs::rename(fresh, file);
        },
-       [](const std::string& file) { EXPECT_EQ(ReadBytes(file), "the user's edit\n"); }},
+       [](const std::string& file) { EXPECT_EQ(ReadFile(file), "the user's edit\n"); }},
       {"deleted", [](const std::string& file, const std::string&) { fs::remove(file); },
        [](const std::string& file) { EXPECT_FALSE(fs::exists(file)); }},
       {"swapped for a link",
@@ -124,8 +124,8 @@ TEST(ChangedWhileProcessed, IsNeverWrittenOverAndEndsTheRun) {
     Between between([&](const std::string&) { c.change(file, t.outside); });
     EXPECT_EQ(ErrorOf(t), "Cannot open file " + file);
     c.check(file);
-    EXPECT_EQ(ReadBytes(t.outside), "x outside\n");
-    EXPECT_EQ(ReadBytes(later), "b x\n") << "the run ended at the changed file";
+    EXPECT_EQ(ReadFile(t.outside), "x outside\n");
+    EXPECT_EQ(ReadFile(later), "b x\n") << "the run ended at the changed file";
     EXPECT_EQ(testing::NamesIn(t.work).size(), fs::exists(file) || fs::is_symlink(file) ? 2u : 1u)
         << "no temporary file is left";
   }
@@ -150,7 +150,7 @@ TEST(LinksInTheTargetTree, LeadNoWriteOutOfIt) {
     t.tmp.mkdir("out");
     fs::create_symlink(t.outside, t.out + "/keep.txt");
     EXPECT_EQ(t.run(), RunEnd::Completed);
-    EXPECT_EQ(ReadBytes(t.outside), "x outside\n");
+    EXPECT_EQ(ReadFile(t.outside), "x outside\n");
     EXPECT_TRUE(fs::is_symlink(t.out + "/keep.txt"));
   }
 }
@@ -169,8 +169,8 @@ TEST(SubdirectorySwappedForALink, IsNotFollowedByTheWrites) {
     t.tmp.write("outside/keep.txt", "x outside\n");
   };
   EXPECT_EQ(t.run(), RunEnd::TargetDirFailed);
-  EXPECT_EQ(ReadBytes(first), "a y\r\n");
-  EXPECT_EQ(ReadBytes(t.outside), "x outside\n");
+  EXPECT_EQ(ReadFile(first), "a y\r\n");
+  EXPECT_EQ(ReadFile(t.outside), "x outside\n");
 }
 
 // A 64 GiB sparse file that starts with a NUL is known not to be text at its first byte:
@@ -216,14 +216,14 @@ TEST(LargeFile, IsWrittenAsAWholeFileWouldBe) {
   EXPECT_EQ(t.host.lines, 200002);
   EXPECT_EQ(t.host.hits, 1);
   EXPECT_EQ(t.host.changed, 1);
-  EXPECT_TRUE(ReadBytes(t.out + "/big.txt") == expected);
+  EXPECT_TRUE(ReadFile(t.out + "/big.txt") == expected);
 }
 
 // Through the real program: a program holding a source open for writing (a log it
 // appends to) keeps every line it writes, the run ends naming the file, and the name's
 // control characters reach the terminal escaped.
 TEST(FileHeldOpenForWriting, EndsTheBatchJobAndKeepsTheWritersLines) {
-  BatchTree t;
+  ProgramTree t;
   const std::string work = t.dir.mkdir("work");
   const std::string log = t.dir.write("work/a\x1b[31m.log", "x first\n");
   const std::string job = t.dir.write(
@@ -236,7 +236,7 @@ TEST(FileHeldOpenForWriting, EndsTheBatchJobAndKeepsTheWritersLines) {
   ::close(writer);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err, "Quorvel: Cannot open file " + work + "/a\\033[31m.log.\n");
-  EXPECT_EQ(ReadBytes(log), "x first\nx later\n");
+  EXPECT_EQ(ReadFile(log), "x first\nx later\n");
 }
 
 }  // namespace

@@ -5,11 +5,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvel::testing {
 
@@ -54,9 +55,25 @@ class TempDir {
   std::string path_;
 };
 
+// A whole file, empty when it cannot be read; a block at a time, as trees of large
+// files are read back whole.
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string bytes;
+  char block[1 << 16];
+  while (in.read(block, sizeof block) || in.gcount() > 0) bytes.append(block, size_t(in.gcount()));
+  return bytes;
+}
+
+// The names in dir, sorted; hidden ones included.
+inline std::vector<std::string> NamesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 inline bool Exists(const std::string& path) {

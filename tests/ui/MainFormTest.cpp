@@ -23,8 +23,6 @@
 #include <string>
 #include <vector>
 
-#include "ScriptedDialogs.h"
-#include "UrlCatcher.h"
 #include "files/FileList.h"
 #include "files/PathText.h"
 #include "files/TestHooks.h"
@@ -33,12 +31,14 @@
 #include "settings/Options.h"
 #include "settings/SafetyCheck.h"
 #include "settings/Settings.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
+#include "support/UrlCatcher.h"
+#include "ui/CodePageValidator.h"
 #include "ui/HintSettings.h"
 #include "ui/LevelProgressBar.h"
 #include "ui/LinkLabel.h"
 #include "ui/Main.h"
-#include "ui/CodePageValidator.h"
 #include "ui/PanelInfo.h"
 
 namespace quorvel {

@@ -30,9 +30,9 @@
 #include <string>
 #include <thread>
 
-#include "ScriptedDialogs.h"
 #include "files/FileList.h"
 #include "settings/Settings.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 #include "ui/Dialogs.h"
 #include "ui/Main.h"

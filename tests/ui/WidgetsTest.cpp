@@ -11,9 +11,9 @@
 #include <QToolButton>
 #include <memory>
 
-#include "ScriptedDialogs.h"
 #include "files/PathText.h"
 #include "files/TestHooks.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 #include "ui/DirectoryEdit.h"
 #include "ui/GlowButton.h"

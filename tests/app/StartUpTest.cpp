@@ -20,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "ScriptedDialogs.h"
 #include "app/SettingsChoice.h"
 #include "app/StartUp.h"
 #include "files/PathText.h"
@@ -29,6 +28,7 @@
 #include "settings/Options.h"
 #include "settings/Settings.h"
 #include "support/LoopbackServer.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 #include "ui/Main.h"
 

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "ScriptedDialogs.h"
-#include "UrlCatcher.h"
 #include "platform/Error.h"
 #include "settings/Settings.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
+#include "support/UrlCatcher.h"
 #include "ui/About.h"
 #include "ui/GlowButton.h"
 #include "ui/Main.h"
