@@ -35,40 +35,64 @@ const platform::CodePage& CodePageOf(const LineSearch& search) {
   return search.codePage ? *search.codePage : platform::ActiveCodePage();
 }
 
-// Whether a case-insensitive search can go through the code page's byte table over the
-// text as it is: in a single-byte code page every byte upper-cases alone, and in UTF-8
-// so does every ASCII byte, while other bytes never upper-case to ASCII, so a search
-// text of ASCII only matches where the table says it does.
-bool SearchesThroughTable(const LineSearch& search) {
-  if (search.caseSensitive) return false;
-  if (!CodePageOf(search).isUtf8()) return true;
-  return std::all_of(search.upperSearchText.begin(), search.upperSearchText.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+// How the lines are searched. Exact: the search text as it is, in the line as it is.
+// Table: in a single-byte code page every byte upper-cases alone, and in UTF-8 so does
+// every ASCII byte, while other bytes never upper-case to ASCII, so a search text of
+// ASCII only is found through the byte table in the line as it is. TwoByte: a UTF-8
+// search text of ASCII and two-byte characters is found character by character in the
+// line as it is (scan::TwoByteFoldedFinder). Utf8: any other UTF-8 search text is found
+// in the upper-cased line.
+enum class SearchMode { Exact, Table, TwoByte, Utf8 };
+
+SearchMode ModeOf(const LineSearch& search) {
+  if (search.caseSensitive) return SearchMode::Exact;
+  const platform::CodePage& page = CodePageOf(search);
+  if (!page.isUtf8()) return SearchMode::Table;
+  const std::string& upper = search.upperSearchText;
+  if (std::all_of(upper.begin(), upper.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return SearchMode::Table;
+  }
+  return scan::TwoByteFoldedFinder::Serves(upper) ? SearchMode::TwoByte : SearchMode::Utf8;
 }
 
 // The replacement loop of one line whose leftmost match is known. The line being
-// rebuilt is head_ followed by line_ from rest_ on; in the UTF-8 mode headUpper_ is the
+// rebuilt is head_ followed by line_ from rest_ on; in the Utf8 mode headUpper_ is the
 // upper-cased form of head_ in the context of the whole line.
 class LineSplicer {
  public:
   explicit LineSplicer(const LineSearch& search)
-      : codePage_(CodePageOf(search)),
+      : mode_(ModeOf(search)),
+        codePage_(CodePageOf(search)),
         replacement_(search.replacementText),
         needle_(search.caseSensitive ? search.searchText : search.upperSearchText),
-        folded_(SearchesThroughTable(search) ? std::string_view(needle_) : std::string_view(),
-                codePage_.upperTable()) {
-    if (search.caseSensitive) {
-      mode_ = Mode::Exact;
-    } else if (SearchesThroughTable(search)) {
-      mode_ = Mode::Table;
-    } else {
-      mode_ = Mode::Utf8;
-      reach_ = kUtf8Reach;
-    }
+        folded_(mode_ == SearchMode::Table ? std::string_view(needle_) : std::string_view(),
+                codePage_.upperTable()),
+        twoByte_(mode_ == SearchMode::TwoByte ? std::string_view(needle_) : std::string_view(),
+                 codePage_.upperTable(), codePage_.upperTwoByte(),
+                 [this](char16_t upper) { return codePage_.twoByteFormsOf(upper); }) {
+    if (mode_ == SearchMode::Utf8) reach_ = kUtf8Reach;
     back_ = needle_.size() - 1 + reach_;
   }
 
-  // Runs the loop over line (lineUpper its upper-cased form, used only under UTF-8)
+  // Whether find() is given the upper-cased text (else the text as it is).
+  bool upperCased() const { return mode_ == SearchMode::Utf8; }
+
+  // The leftmost match in hay, which is upper-cased when upperCased().
+  size_t find(std::string_view hay) const {
+    switch (mode_) {
+      case SearchMode::Table:
+        return folded_.find(hay);
+      case SearchMode::TwoByte:
+        return twoByte_.find(hay);
+      case SearchMode::Exact:
+      case SearchMode::Utf8:
+        break;
+    }
+    return Find(hay, needle_);
+  }
+
+  // Runs the loop over line (lineUpper its upper-cased form, used only when upperCased())
   // from its leftmost match at first; the result is in result().
   void run(std::string_view line, std::string_view lineUpper, size_t first,
            const HitNotification& onHit) {
@@ -92,12 +116,6 @@ class LineSplicer {
   const std::string& result() const { return head_; }
 
  private:
-  // Table: the line is searched through the byte table as it is and never upper-cased
-  // (SearchesThroughTable).
-  enum class Mode { Exact, Table, Utf8 };
-
-  bool upperCased() const { return mode_ == Mode::Utf8; }
-
   // Moves the next count bytes of the rest into the head.
   void pull(size_t count) {
     head_.append(line_.substr(rest_, count));
@@ -110,19 +128,13 @@ class LineSplicer {
     const size_t inHead = std::min(needle_.size(), head_.size() - at);
     head_.replace(at, inHead, replacement_);
     rest_ += needle_.size() - inHead;
-    switch (mode_) {
-      case Mode::Exact:
-      case Mode::Table:
-        break;
-      case Mode::Utf8: {
-        headUpper_.replace(at, inHead, replacement_);
-        // Take enough of the rest into the head that the bytes left in the rest keep
-        // their upper-case form, then upper-case the changed neighbourhood again.
-        const size_t settled = at + replacement_.size() + reach_;
-        if (head_.size() < settled) pull(std::min(settled - head_.size(), line_.size() - rest_));
-        reupper(at > reach_ ? at - reach_ : 0, std::min(head_.size(), settled));
-        break;
-      }
+    if (upperCased()) {
+      headUpper_.replace(at, inHead, replacement_);
+      // Take enough of the rest into the head that the bytes left in the rest keep
+      // their upper-case form, then upper-case the changed neighbourhood again.
+      const size_t settled = at + replacement_.size() + reach_;
+      if (head_.size() < settled) pull(std::min(settled - head_.size(), line_.size() - rest_));
+      reupper(at > reach_ ? at - reach_ : 0, std::min(head_.size(), settled));
     }
   }
 
@@ -159,15 +171,12 @@ class LineSplicer {
     return at == npos ? npos : head.size() + at;
   }
 
-  size_t find(std::string_view hay) const {
-    return mode_ == Mode::Table ? folded_.find(hay) : Find(hay, needle_);
-  }
-
+  const SearchMode mode_;
   const platform::CodePage& codePage_;
   const std::string& replacement_;
   const std::string& needle_;
   const scan::FoldedFinder folded_;
-  Mode mode_ = Mode::Exact;
+  const scan::TwoByteFoldedFinder twoByte_;
   size_t reach_ = 0;
   size_t back_ = 0;
 
@@ -206,12 +215,12 @@ LineSearch MakeLineSearch(std::string search, std::string replacement, bool case
 bool ReplaceInLine(std::string& line, const LineSearch& search, const HitNotification& onHit) {
   const std::string& needle = Needle(search);
   if (needle.empty() || needle.size() > line.size()) return false;
-  std::string upper;
-  if (!search.caseSensitive) upper = CodePageOf(search).upper(line);
-  const std::string_view hay = search.caseSensitive ? std::string_view(line) : upper;
-  const size_t first = Find(hay, needle);
-  if (first == npos) return false;
   LineSplicer splicer(search);
+  std::string upper;
+  if (splicer.upperCased()) upper = CodePageOf(search).upper(line);
+  const std::string_view hay = splicer.upperCased() ? std::string_view(upper) : line;
+  const size_t first = splicer.find(hay);
+  if (first == npos) return false;
   splicer.run(line, hay, first, onHit);
   line = splicer.result();
   return true;
@@ -238,19 +247,16 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
   // and spares the memory of a second copy of the file.
   const platform::CodePage& page = CodePageOf(search);
   const std::string_view joined = input.joined();
-  // Where the byte table serves, the text is searched as it is, never upper-cased.
-  const bool folded = SearchesThroughTable(search);
-  const scan::FoldedFinder foldedFinder(folded ? std::string_view(needle) : std::string_view(),
-                                        page.upperTable());
-  std::string upperBlock;
+  // Outside the Utf8 mode the text is searched as it is, never upper-cased.
   LineSplicer splicer(search);
+  std::string upperBlock;
   bool changed = false;
   size_t next = 0;  // the first line not yet passed on
   while (next < input.size()) {
     const size_t blockFrom = input.offsetOf(next);
     size_t blockEnd = input.size();  // the line after the block
     std::string_view hay;            // the block as it is searched
-    if (search.caseSensitive || folded) {
+    if (!splicer.upperCased()) {
       hay = std::string_view(joined).substr(blockFrom);
     } else {
       if (joined.size() - blockFrom > kUpperBlock) {
@@ -263,8 +269,7 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
 
     while (next < blockEnd) {
       const size_t from = input.offsetOf(next) - blockFrom;
-      const size_t hit =
-          folded ? foldedFinder.find(hay.substr(from)) : Find(hay.substr(from), needle);
+      const size_t hit = splicer.find(hay.substr(from));
       const size_t hitLine = hit == npos ? blockEnd : input.lineAt(blockFrom + from + hit, next);
       output.appendRange(input, next, hitLine);
       for (; next < hitLine; ++next) {
