@@ -104,12 +104,19 @@ struct Forms {
   bool oneBit = false;
   char bit = 0;
   char withBit = 0;
+  uint64_t all[4] = {};  // every form, as a bit set
+
+  bool has(char c) const {
+    const auto b = static_cast<unsigned char>(c);
+    return (all[b >> 6] >> (b & 63)) & 1;
+  }
 
   // The forms are the bytes b with allowed[b].
   static Forms Of(const bool (&allowed)[256]) {
     Forms f;
     for (int b = 0; b < 256; ++b) {
       if (!allowed[b]) continue;
+      f.all[b >> 6] |= uint64_t(1) << (b & 63);
       if (f.count < kMaxForms) f.form[f.count] = char(b);
       ++f.count;
     }
@@ -126,17 +133,22 @@ struct Forms {
 };
 
 #if defined(__SSE2__)
-inline __m128i OneBitTest(__m128i v, const Forms& f) {
-  return _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(f.bit)), _mm_set1_epi8(f.withBit));
-}
-
-inline __m128i FormsTest(__m128i v, const Forms& f) {
-  __m128i hit = _mm_setzero_si128();
-  for (int k = 0; k < f.count; ++k) {
-    hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(f.form[k])));
+// The sixteen-byte tests of Forms, as types of their own so that each scan inlines its.
+struct OneBitTest {
+  __m128i operator()(__m128i v, const Forms& f) const {
+    return _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(f.bit)), _mm_set1_epi8(f.withBit));
   }
-  return hit;
-}
+};
+
+struct FormsTest {
+  __m128i operator()(__m128i v, const Forms& f) const {
+    __m128i hit = _mm_setzero_si128();
+    for (int k = 0; k < f.count; ++k) {
+      hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(f.form[k])));
+    }
+    return hit;
+  }
+};
 
 // Runs the sixteen-byte test of the bytes at offsets a and b of each candidate over
 // p: true with i at the first match, or false with i where a byte-by-byte tail goes on.
@@ -176,13 +188,13 @@ size_t FindCandidates(std::string_view hay, size_t m, size_t a, const Forms& fir
 #if defined(__SSE2__)
   if (first.count <= kMaxForms && last.count <= kMaxForms) {
     const bool found = first.oneBit && last.oneBit
-                           ? ScanCandidates(p, n, m, i, a, first, last, OneBitTest, matches)
-                           : ScanCandidates(p, n, m, i, a, first, last, FormsTest, matches);
+                           ? ScanCandidates(p, n, m, i, a, first, last, OneBitTest(), matches)
+                           : ScanCandidates(p, n, m, i, a, first, last, FormsTest(), matches);
     if (found) return i;
   }
 #endif
   for (; i + m <= n; ++i) {
-    if (matches(p + i)) return i;
+    if (first.has(p[i + a]) && last.has(p[i + m - 1]) && matches(p + i)) return i;
   }
   return npos;
 }
@@ -206,6 +218,11 @@ class FoldedFinder {
   size_t find(std::string_view hay) const {
     return detail::FindCandidates(hay, needle_.size(), 0, first_, last_,
                                   [this](const char* p) { return matchesAt(p); });
+  }
+
+  // Whether the byte c can be part of a match.
+  bool canHold(char c) const {
+    return needle_.find(char(table_[static_cast<unsigned char>(c)])) != std::string_view::npos;
   }
 
  private:
@@ -277,6 +294,17 @@ class TwoByteFoldedFinder {
     firstAt_ = units_.front().ascii ? 0 : 1;
     first_ = LastByteForms(units_.front(), formsOf);
     last_ = LastByteForms(units_.back(), formsOf);
+  }
+
+  // Whether the byte c can be part of a match; true for every byte of a two-byte
+  // character, which is never looked at closer.
+  bool canHold(char c) const {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x80) return true;
+    for (const Unit& unit : units_) {
+      if (unit.ascii && table_[b] == unit.value) return true;
+    }
+    return false;
   }
 
   size_t find(std::string_view hay) const {

@@ -73,10 +73,30 @@ class LineSplicer {
                  [this](char16_t upper) { return codePage_.twoByteFormsOf(upper); }) {
     if (mode_ == SearchMode::Utf8) reach_ = kUtf8Reach;
     back_ = needle_.size() - 1 + reach_;
+    // Where matching depends on the bytes of the match alone, a replacement none of
+    // whose bytes a match can hold is part of no match: after a splice the next match
+    // then lies wholly in the rest of the line.
+    closedReplacement_ = !upperCased() && !replacement_.empty() &&
+                         std::none_of(replacement_.begin(), replacement_.end(),
+                                      [this](char c) { return canHold(c); });
   }
 
   // Whether find() is given the upper-cased text (else the text as it is).
   bool upperCased() const { return mode_ == SearchMode::Utf8; }
+
+  // Whether the byte c can be part of a match (outside the Utf8 mode).
+  bool canHold(char c) const {
+    switch (mode_) {
+      case SearchMode::Table:
+        return folded_.canHold(c);
+      case SearchMode::TwoByte:
+        return twoByte_.canHold(c);
+      case SearchMode::Exact:
+      case SearchMode::Utf8:
+        break;
+    }
+    return needle_.find(c) != npos;
+  }
 
   // The leftmost match in hay, which is upper-cased when upperCased().
   size_t find(std::string_view hay) const {
@@ -124,18 +144,31 @@ class LineSplicer {
   }
 
   void splice(size_t at) {
-    if (at > head_.size()) pull(at - head_.size());
+    if (at >= head_.size()) {
+      // The match lies wholly in the rest: the head grows by appends alone.
+      pull(at - head_.size());
+      head_.append(replacement_);
+      if (upperCased()) headUpper_.append(replacement_);
+      rest_ += needle_.size();
+      if (upperCased()) resettle(at);
+      return;
+    }
     const size_t inHead = std::min(needle_.size(), head_.size() - at);
     head_.replace(at, inHead, replacement_);
     rest_ += needle_.size() - inHead;
     if (upperCased()) {
       headUpper_.replace(at, inHead, replacement_);
-      // Take enough of the rest into the head that the bytes left in the rest keep
-      // their upper-case form, then upper-case the changed neighbourhood again.
-      const size_t settled = at + replacement_.size() + reach_;
-      if (head_.size() < settled) pull(std::min(settled - head_.size(), line_.size() - rest_));
-      reupper(at > reach_ ? at - reach_ : 0, std::min(head_.size(), settled));
+      resettle(at);
     }
+  }
+
+  // Utf8 mode, after a splice at at: takes enough of the rest into the head that the
+  // bytes left in the rest keep their upper-case form, then upper-cases the changed
+  // neighbourhood again.
+  void resettle(size_t at) {
+    const size_t settled = at + replacement_.size() + reach_;
+    if (head_.size() < settled) pull(std::min(settled - head_.size(), line_.size() - rest_));
+    reupper(at > reach_ ? at - reach_ : 0, std::min(head_.size(), settled));
   }
 
   // Recomputes headUpper_[from, to) from the bytes around it.
@@ -148,26 +181,19 @@ class LineSplicer {
     headUpper_.replace(from, to - from, scratch_, from - contextFrom, to - from);
   }
 
-  // The leftmost match at or after from, in the coordinates of the rebuilt line.
+  // The leftmost match at or after from, in the coordinates of the rebuilt line. A
+  // match that begins in the head, from on, lies in the head's tail and the first bytes
+  // of the rest; those are searched together, then the rest.
   size_t findFrom(size_t from) {
     const std::string_view head = upperCased() ? headUpper_ : head_;
     const std::string_view rest = (upperCased() ? lineUpper_ : line_).substr(rest_);
-    const size_t length = needle_.size();
-    if (from < head.size()) {
-      size_t at = find(head.substr(from));
+    if (from < head.size() && !closedReplacement_) {
+      seam_.assign(head.substr(from));
+      seam_.append(rest.substr(0, needle_.size() - 1));
+      const size_t at = find(seam_);
       if (at != npos) return from + at;
     }
-    // A match across the seam between head and rest.
-    if (length > 1 && !rest.empty() && !head.empty()) {
-      size_t start = std::max(from, head.size() > length - 1 ? head.size() - (length - 1) : 0);
-      if (start < head.size()) {
-        seam_.assign(head.substr(start));
-        seam_.append(rest.substr(0, length - 1));
-        size_t at = find(seam_);
-        if (at != npos) return start + at;
-      }
-    }
-    size_t at = find(rest);
+    const size_t at = find(rest);
     return at == npos ? npos : head.size() + at;
   }
 
@@ -179,6 +205,7 @@ class LineSplicer {
   const scan::TwoByteFoldedFinder twoByte_;
   size_t reach_ = 0;
   size_t back_ = 0;
+  bool closedReplacement_ = false;
 
   std::string_view line_;
   std::string_view lineUpper_;
