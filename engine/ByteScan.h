@@ -2,6 +2,7 @@
 // The two scans every processed byte goes through, sixteen bytes at a time where the
 // processor allows: the next line end, and the next occurrence of the search text.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -120,6 +121,7 @@ struct Forms {
       if (f.count < kMaxForms) f.form[f.count] = char(b);
       ++f.count;
     }
+    for (int k = f.count; k < kMaxForms && f.count > 0; ++k) f.form[k] = f.form[0];
     if (f.count == 1 || f.count == 2) {
       const unsigned diff = f.count == 1 ? 0u : unsigned(uint8_t(f.form[0]) ^ uint8_t(f.form[1]));
       if ((diff & (diff - 1)) == 0) {
@@ -140,10 +142,12 @@ struct OneBitTest {
   }
 };
 
+// Tests for the first kForms forms; Forms::Of repeats a form into the unused places.
+template <int kForms>
 struct FormsTest {
   __m128i operator()(__m128i v, const Forms& f) const {
-    __m128i hit = _mm_setzero_si128();
-    for (int k = 0; k < f.count; ++k) {
+    __m128i hit = _mm_cmpeq_epi8(v, _mm_set1_epi8(f.form[0]));
+    for (int k = 1; k < kForms; ++k) {
       hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(f.form[k])));
     }
     return hit;
@@ -187,9 +191,12 @@ size_t FindCandidates(std::string_view hay, size_t m, size_t a, const Forms& fir
   size_t i = 0;
 #if defined(__SSE2__)
   if (first.count <= kMaxForms && last.count <= kMaxForms) {
-    const bool found = first.oneBit && last.oneBit
-                           ? ScanCandidates(p, n, m, i, a, first, last, OneBitTest(), matches)
-                           : ScanCandidates(p, n, m, i, a, first, last, FormsTest(), matches);
+    const bool found =
+        first.oneBit && last.oneBit
+            ? ScanCandidates(p, n, m, i, a, first, last, OneBitTest(), matches)
+        : std::max(first.count, last.count) <= 2
+            ? ScanCandidates(p, n, m, i, a, first, last, FormsTest<2>(), matches)
+            : ScanCandidates(p, n, m, i, a, first, last, FormsTest<kMaxForms>(), matches);
     if (found) return i;
   }
 #endif
