@@ -35,40 +35,84 @@ const platform::CodePage& CodePageOf(const LineSearch& search) {
   return search.codePage ? *search.codePage : platform::ActiveCodePage();
 }
 
-// Whether a case-insensitive search can go through the code page's byte table over the
-// text as it is: in a single-byte code page every byte upper-cases alone, and in UTF-8
-// so does every ASCII byte, while other bytes never upper-case to ASCII, so a search
-// text of ASCII only matches where the table says it does.
-bool SearchesThroughTable(const LineSearch& search) {
-  if (search.caseSensitive) return false;
-  if (!CodePageOf(search).isUtf8()) return true;
-  return std::all_of(search.upperSearchText.begin(), search.upperSearchText.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+// How the lines are searched. Exact: the search text as it is, in the line as it is.
+// Table: in a single-byte code page every byte upper-cases alone, and in UTF-8 so does
+// every ASCII byte, while other bytes never upper-case to ASCII, so a search text of
+// ASCII only is found through the byte table in the line as it is. TwoByte: a UTF-8
+// search text of ASCII and two-byte characters is found character by character in the
+// line as it is (scan::TwoByteFoldedFinder). Utf8: any other UTF-8 search text is found
+// in the upper-cased line.
+enum class SearchMode { Exact, Table, TwoByte, Utf8 };
+
+SearchMode ModeOf(const LineSearch& search) {
+  if (search.caseSensitive) return SearchMode::Exact;
+  const platform::CodePage& page = CodePageOf(search);
+  if (!page.isUtf8()) return SearchMode::Table;
+  const std::string& upper = search.upperSearchText;
+  if (std::all_of(upper.begin(), upper.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return SearchMode::Table;
+  }
+  return scan::TwoByteFoldedFinder::Serves(upper) ? SearchMode::TwoByte : SearchMode::Utf8;
 }
 
 // The replacement loop of one line whose leftmost match is known. The line being
-// rebuilt is head_ followed by line_ from rest_ on; in the UTF-8 mode headUpper_ is the
+// rebuilt is head_ followed by line_ from rest_ on; in the Utf8 mode headUpper_ is the
 // upper-cased form of head_ in the context of the whole line.
 class LineSplicer {
  public:
   explicit LineSplicer(const LineSearch& search)
-      : codePage_(CodePageOf(search)),
+      : mode_(ModeOf(search)),
+        codePage_(CodePageOf(search)),
         replacement_(search.replacementText),
         needle_(search.caseSensitive ? search.searchText : search.upperSearchText),
-        folded_(SearchesThroughTable(search) ? std::string_view(needle_) : std::string_view(),
-                codePage_.upperTable()) {
-    if (search.caseSensitive) {
-      mode_ = Mode::Exact;
-    } else if (SearchesThroughTable(search)) {
-      mode_ = Mode::Table;
-    } else {
-      mode_ = Mode::Utf8;
-      reach_ = kUtf8Reach;
-    }
+        folded_(mode_ == SearchMode::Table ? std::string_view(needle_) : std::string_view(),
+                codePage_.upperTable()),
+        twoByte_(mode_ == SearchMode::TwoByte ? std::string_view(needle_) : std::string_view(),
+                 codePage_.upperTable(), codePage_.upperTwoByte(),
+                 [this](char16_t upper) { return codePage_.twoByteFormsOf(upper); }) {
+    if (mode_ == SearchMode::Utf8) reach_ = kUtf8Reach;
     back_ = needle_.size() - 1 + reach_;
+    // Where matching depends on the bytes of the match alone, a replacement none of
+    // whose bytes a match can hold is part of no match: after a splice the next match
+    // then lies wholly in the rest of the line.
+    closedReplacement_ = !upperCased() && !replacement_.empty() &&
+                         std::none_of(replacement_.begin(), replacement_.end(),
+                                      [this](char c) { return canHold(c); });
   }
 
-  // Runs the loop over line (lineUpper its upper-cased form, used only under UTF-8)
+  // Whether find() is given the upper-cased text (else the text as it is).
+  bool upperCased() const { return mode_ == SearchMode::Utf8; }
+
+  // Whether the byte c can be part of a match (outside the Utf8 mode).
+  bool canHold(char c) const {
+    switch (mode_) {
+      case SearchMode::Table:
+        return folded_.canHold(c);
+      case SearchMode::TwoByte:
+        return twoByte_.canHold(c);
+      case SearchMode::Exact:
+      case SearchMode::Utf8:
+        break;
+    }
+    return needle_.find(c) != npos;
+  }
+
+  // The leftmost match in hay, which is upper-cased when upperCased().
+  size_t find(std::string_view hay) const {
+    switch (mode_) {
+      case SearchMode::Table:
+        return folded_.find(hay);
+      case SearchMode::TwoByte:
+        return twoByte_.find(hay);
+      case SearchMode::Exact:
+      case SearchMode::Utf8:
+        break;
+    }
+    return Find(hay, needle_);
+  }
+
+  // Runs the loop over line (lineUpper its upper-cased form, used only when upperCased())
   // from its leftmost match at first; the result is in result().
   void run(std::string_view line, std::string_view lineUpper, size_t first,
            const HitNotification& onHit) {
@@ -92,12 +136,6 @@ class LineSplicer {
   const std::string& result() const { return head_; }
 
  private:
-  // Table: the line is searched through the byte table as it is and never upper-cased
-  // (SearchesThroughTable).
-  enum class Mode { Exact, Table, Utf8 };
-
-  bool upperCased() const { return mode_ == Mode::Utf8; }
-
   // Moves the next count bytes of the rest into the head.
   void pull(size_t count) {
     head_.append(line_.substr(rest_, count));
@@ -106,24 +144,31 @@ class LineSplicer {
   }
 
   void splice(size_t at) {
-    if (at > head_.size()) pull(at - head_.size());
+    if (at >= head_.size()) {
+      // The match lies wholly in the rest: the head grows by appends alone.
+      pull(at - head_.size());
+      head_.append(replacement_);
+      if (upperCased()) headUpper_.append(replacement_);
+      rest_ += needle_.size();
+      if (upperCased()) resettle(at);
+      return;
+    }
     const size_t inHead = std::min(needle_.size(), head_.size() - at);
     head_.replace(at, inHead, replacement_);
     rest_ += needle_.size() - inHead;
-    switch (mode_) {
-      case Mode::Exact:
-      case Mode::Table:
-        break;
-      case Mode::Utf8: {
-        headUpper_.replace(at, inHead, replacement_);
-        // Take enough of the rest into the head that the bytes left in the rest keep
-        // their upper-case form, then upper-case the changed neighbourhood again.
-        const size_t settled = at + replacement_.size() + reach_;
-        if (head_.size() < settled) pull(std::min(settled - head_.size(), line_.size() - rest_));
-        reupper(at > reach_ ? at - reach_ : 0, std::min(head_.size(), settled));
-        break;
-      }
+    if (upperCased()) {
+      headUpper_.replace(at, inHead, replacement_);
+      resettle(at);
     }
+  }
+
+  // Utf8 mode, after a splice at at: takes enough of the rest into the head that the
+  // bytes left in the rest keep their upper-case form, then upper-cases the changed
+  // neighbourhood again.
+  void resettle(size_t at) {
+    const size_t settled = at + replacement_.size() + reach_;
+    if (head_.size() < settled) pull(std::min(settled - head_.size(), line_.size() - rest_));
+    reupper(at > reach_ ? at - reach_ : 0, std::min(head_.size(), settled));
   }
 
   // Recomputes headUpper_[from, to) from the bytes around it.
@@ -136,40 +181,31 @@ class LineSplicer {
     headUpper_.replace(from, to - from, scratch_, from - contextFrom, to - from);
   }
 
-  // The leftmost match at or after from, in the coordinates of the rebuilt line.
+  // The leftmost match at or after from, in the coordinates of the rebuilt line. A
+  // match that begins in the head, from on, lies in the head's tail and the first bytes
+  // of the rest; those are searched together, then the rest.
   size_t findFrom(size_t from) {
     const std::string_view head = upperCased() ? headUpper_ : head_;
     const std::string_view rest = (upperCased() ? lineUpper_ : line_).substr(rest_);
-    const size_t length = needle_.size();
-    if (from < head.size()) {
-      size_t at = find(head.substr(from));
+    if (from < head.size() && !closedReplacement_) {
+      seam_.assign(head.substr(from));
+      seam_.append(rest.substr(0, needle_.size() - 1));
+      const size_t at = find(seam_);
       if (at != npos) return from + at;
     }
-    // A match across the seam between head and rest.
-    if (length > 1 && !rest.empty() && !head.empty()) {
-      size_t start = std::max(from, head.size() > length - 1 ? head.size() - (length - 1) : 0);
-      if (start < head.size()) {
-        seam_.assign(head.substr(start));
-        seam_.append(rest.substr(0, length - 1));
-        size_t at = find(seam_);
-        if (at != npos) return start + at;
-      }
-    }
-    size_t at = find(rest);
+    const size_t at = find(rest);
     return at == npos ? npos : head.size() + at;
   }
 
-  size_t find(std::string_view hay) const {
-    return mode_ == Mode::Table ? folded_.find(hay) : Find(hay, needle_);
-  }
-
+  const SearchMode mode_;
   const platform::CodePage& codePage_;
   const std::string& replacement_;
   const std::string& needle_;
   const scan::FoldedFinder folded_;
-  Mode mode_ = Mode::Exact;
+  const scan::TwoByteFoldedFinder twoByte_;
   size_t reach_ = 0;
   size_t back_ = 0;
+  bool closedReplacement_ = false;
 
   std::string_view line_;
   std::string_view lineUpper_;
@@ -206,12 +242,12 @@ LineSearch MakeLineSearch(std::string search, std::string replacement, bool case
 bool ReplaceInLine(std::string& line, const LineSearch& search, const HitNotification& onHit) {
   const std::string& needle = Needle(search);
   if (needle.empty() || needle.size() > line.size()) return false;
-  std::string upper;
-  if (!search.caseSensitive) upper = CodePageOf(search).upper(line);
-  const std::string_view hay = search.caseSensitive ? std::string_view(line) : upper;
-  const size_t first = Find(hay, needle);
-  if (first == npos) return false;
   LineSplicer splicer(search);
+  std::string upper;
+  if (splicer.upperCased()) upper = CodePageOf(search).upper(line);
+  const std::string_view hay = splicer.upperCased() ? std::string_view(upper) : line;
+  const size_t first = splicer.find(hay);
+  if (first == npos) return false;
   splicer.run(line, hay, first, onHit);
   line = splicer.result();
   return true;
@@ -238,19 +274,16 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
   // and spares the memory of a second copy of the file.
   const platform::CodePage& page = CodePageOf(search);
   const std::string_view joined = input.joined();
-  // Where the byte table serves, the text is searched as it is, never upper-cased.
-  const bool folded = SearchesThroughTable(search);
-  const scan::FoldedFinder foldedFinder(folded ? std::string_view(needle) : std::string_view(),
-                                        page.upperTable());
-  std::string upperBlock;
+  // Outside the Utf8 mode the text is searched as it is, never upper-cased.
   LineSplicer splicer(search);
+  std::string upperBlock;
   bool changed = false;
   size_t next = 0;  // the first line not yet passed on
   while (next < input.size()) {
     const size_t blockFrom = input.offsetOf(next);
     size_t blockEnd = input.size();  // the line after the block
     std::string_view hay;            // the block as it is searched
-    if (search.caseSensitive || folded) {
+    if (!splicer.upperCased()) {
       hay = std::string_view(joined).substr(blockFrom);
     } else {
       if (joined.size() - blockFrom > kUpperBlock) {
@@ -263,8 +296,7 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
 
     while (next < blockEnd) {
       const size_t from = input.offsetOf(next) - blockFrom;
-      const size_t hit =
-          folded ? foldedFinder.find(hay.substr(from)) : Find(hay.substr(from), needle);
+      const size_t hit = splicer.find(hay.substr(from));
       const size_t hitLine = hit == npos ? blockEnd : input.lineAt(blockFrom + from + hit, next);
       output.appendRange(input, next, hitLine);
       for (; next < hitLine; ++next) {

@@ -8,6 +8,7 @@
 #include <unicode/ucnv_cb.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -125,7 +126,10 @@ CodePage::CodePage(const std::string& name) : name_(name) {
     for (UChar32 cp = 0; cp < 0x800; ++cp) {
       const UChar32 up = u_toupper(cp);
       upperTwoByte_[size_t(cp)] = (up >= 0x80 && up < 0x800) ? char16_t(up) : char16_t(cp);
+      if (cp >= 0x80)
+        twoByteByUpper_.push_back(uint32_t(upperTwoByte_[size_t(cp)]) << 16 | uint32_t(cp));
     }
+    std::sort(twoByteByUpper_.begin(), twoByteByUpper_.end());
     return;
   }
   if (ucnv_getMaxCharSize(conv.get()) != 1) {
@@ -204,6 +208,16 @@ void CodePage::upperInPlace(char* data, size_t size) const {
     if (up != cp && Utf8Length(up) == length) EncodeUtf8(up, length, data + i);
     i += length;
   }
+}
+
+std::u16string CodePage::twoByteFormsOf(char16_t upper) const {
+  std::u16string forms;
+  const uint32_t key = uint32_t(upper) << 16;
+  for (auto it = std::lower_bound(twoByteByUpper_.begin(), twoByteByUpper_.end(), key);
+       it != twoByteByUpper_.end() && (*it >> 16) == upper; ++it) {
+    forms.push_back(char16_t(*it & 0xFFFF));
+  }
+  return forms;
 }
 
 std::string CodePage::upper(std::string_view text) const {

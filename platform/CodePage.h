@@ -2,6 +2,7 @@
 // The 8-bit code page the program treats texts in: chosen once at start from
 // QUORVEL_CODEPAGE, else UTF-8 under a UTF-8 locale, else windows-1250.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,13 @@ class CodePage {
   bool isUtf8() const { return utf8_; }
   // Byte to upper-case byte; for UTF-8 only the ASCII half is meaningful.
   const unsigned char* upperTable() const { return upperTable_; }
+  // UTF-8 only (null otherwise): for each code point below U+0800, its upper-case form
+  // where that is a two-byte character too, else the code point itself. Indexed by the
+  // code point; only U+0080..U+07FF are two-byte characters.
+  const char16_t* upperTwoByte() const { return utf8_ ? upperTwoByte_.data() : nullptr; }
+  // UTF-8 only: the two-byte characters whose entry in upperTwoByte() is upper, in
+  // ascending order (upper itself among them where it upper-cases to itself).
+  std::u16string twoByteFormsOf(char16_t upper) const;
 
   // Upper-cases letters in place without changing the length: table lookup for a
   // single-byte code page; for UTF-8 each valid sequence whose upper-case form has
@@ -37,6 +45,8 @@ class CodePage {
   bool utf8_ = false;
   unsigned char upperTable_[256];
   std::vector<char16_t> upperTwoByte_;  // UTF-8 only: U+0080..U+07FF to upper case
+  // UTF-8 only: (upper-case form << 16 | code point) of U+0080..U+07FF, sorted.
+  std::vector<uint32_t> twoByteByUpper_;
 };
 
 // The code page in use, chosen at the first call (from the environment and locale).

@@ -80,6 +80,14 @@ TEST(ReplaceInLineTest, Utf8SplicesThatJoinOrCutCharacters) {
        "\xC5x\xC5\x98", "\xC5\x99\xC5\x98", 1, true},
       {"cutting a character leaves its lead byte alone", "\x98", "", false, "\xC5\x99", "\xC5", 1,
        true},
+      {"micro sign and both Greek mu upper-case alike", "\xC2\xB5", "x", false,
+       "\xC2\xB5 \xCE\xBC \xCE\x9C m M", "x x x m M", 3, true},
+      {"a letter without a same-length upper-case form matches only itself", "\xC5\xBF", "x", false,
+       "s S \xC5\xBF", "s S x", 1, true},
+      {"a lone lead byte does not join the character after it", "\xC5\xBE", "x", false,
+       "\xC5\xC5\xBE\xC5", "\xC5x\xC5", 1, true},
+      {"three-byte characters around a match stay", "\xC5\xBE", "\xE2\x82\xAC", false,
+       "\xE2\x82\xAC\xC5\xBD\xE2\x93\x90", "\xE2\x82\xAC\xE2\x82\xAC\xE2\x93\x90", 1, true},
   };
   for (const LineCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -206,6 +214,8 @@ struct Alphabet {
   const char* name;
   bool isUtf8;
   std::vector<std::string> pieces;
+  // When given, half of the search texts are made of these whole characters.
+  std::vector<std::string> searchPieces = {};
 };
 
 const std::vector<Alphabet>& Alphabets() {
@@ -217,6 +227,39 @@ const std::vector<Alphabet>& Alphabets() {
         "\xE2", "\x93", "\x92", "\x90", "\xB6", "\xF0\x90\x90\xA8", "\xF0\x90\x90\x80", "\xF0",
         "\xA8", "\x80"}},
       {"Utf8Bytes", true, {"b", "\xE2", "\x93", "\x92", "\x90", "\xB6", "\xC5", "\x99"}},
+      // Czech letters in both cases; the micro sign and Greek mu, which upper-case to
+      // a letter of another lead byte; long s and dz, whose upper-case forms have
+      // another length or are shared by three letters; three-byte characters and
+      // lone lead, continuation and invalid bytes beside them.
+      {"Utf8Czech",
+       true,
+       {"a",
+        "A",
+        "z",
+        "\xC5\xBE",
+        "\xC5\xBD",
+        "\xC4\x8D",
+        "\xC4\x8C",
+        "\xC3\xBD",
+        "\xC3\x9D",
+        "\xC2\xB5",
+        "\xCE\xBC",
+        "\xCE\x9C",
+        "\xC5\xBF",
+        "s",
+        "\xC7\x84",
+        "\xC7\x85",
+        "\xC7\x86",
+        "\xE2\x82\xAC",
+        "\xE2\x93\x90",
+        "\xE2\x92\xB6",
+        "\xC5",
+        "\xBD",
+        "\xBE",
+        "\xFF",
+        " "},
+       {"a", "A", "\xC5\xBE", "\xC5\xBD", "\xC4\x8D", "\xC4\x8C", "\xC3\xBD", "\xC2\xB5",
+        "\xCE\xBC", "\xC5\xBF", "s", "\xC7\x85", "\xC7\x86"}},
   };
   return alphabets;
 }
@@ -225,7 +268,8 @@ void PrintTo(const Alphabet& alphabet, std::ostream* out) { *out << alphabet.nam
 
 class RandomText {
  public:
-  RandomText(const Alphabet& alphabet, uint32_t seed) : pieces_(alphabet.pieces), rng_(seed) {}
+  RandomText(const Alphabet& alphabet, uint32_t seed)
+      : pieces_(alphabet.pieces), searchPieces_(alphabet.searchPieces), rng_(seed) {}
 
   std::string text(int maxPieces) {
     std::string result;
@@ -235,6 +279,13 @@ class RandomText {
   }
   // Mostly a piece of the line or of its upper-cased form, so that it matches.
   std::string searchFor(const std::string& line, const platform::CodePage& page) {
+    if (!searchPieces_.empty() && next() % 2 == 0) {
+      std::string search;
+      for (uint32_t i = 0, count = 1 + next() % 3; i < count; ++i) {
+        search += searchPieces_[next() % searchPieces_.size()];
+      }
+      return search;
+    }
     if (line.empty() || next() % 4 == 0) return text(3);
     const std::string from = next() % 2 ? line : page.upper(line);
     size_t at = next() % from.size();
@@ -245,6 +296,7 @@ class RandomText {
 
  private:
   const std::vector<std::string>& pieces_;
+  const std::vector<std::string>& searchPieces_;
   std::mt19937 rng_;
 };
 
