@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -23,6 +24,10 @@ class BatchHost final : public RunDisplays, public SafetyDialogs {
   BatchHost(std::istream& in, std::ostream& err, int progressColumns, bool inputIsTerminal);
 
   OptionValues& values() { return values_; }
+  // Where the decision of every file goes; nowhere by default.
+  void setDecisionSink(std::function<void(const FileDecision&)> sink) {
+    onDecision_ = std::move(sink);
+  }
   ControlOptions& options() { return options_; }
 
   void showFileCount(int32_t count) override;
@@ -31,6 +36,9 @@ class BatchHost final : public RunDisplays, public SafetyDialogs {
   void setProgressMaximum(int32_t maximum) override;
   void showCounter(RunCounter counter, int32_t value) override;
   void showInformation(const std::string& text) override;
+  void showFileDecision(const FileDecision& decision) override {
+    if (onDecision_) onDecision_(decision);
+  }
   void pumpEvents() override {}
   ListingNotice& listingNotice() override { return notice_; }
 
@@ -62,6 +70,7 @@ class BatchHost final : public RunDisplays, public SafetyDialogs {
   void clearProgress();
   std::string progressText() const;
 
+  std::function<void(const FileDecision&)> onDecision_;
   OptionValues values_;
   ControlOptions options_{values_, *this};
   Notice notice_{*this};

@@ -1,13 +1,16 @@
 // quorvel-batch SETTINGS: runs the job of a saved settings file without a window, for
 // servers and scheduled jobs. It does to the files and to the settings file what the
-// window's batch mode does, minus the window position and the usage ping.
+// window's batch mode does, minus the window position and the usage ping. With
+// --dry-run it only tells what that run would do, with --diff as a patch.
 
 #include <exception>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/BatchHost.h"
+#include "app/DryRun.h"
 #include "app/CodePageCheck.h"
 #include "run/FrontEnd.h"
 #include "platform/Console.h"
@@ -32,8 +35,22 @@ int TerminalProgressColumns() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::cerr << "Usage: quorvel-batch SETTINGS-FILE\n";
+  // Leading options: --dry-run, and --diff with it.
+  bool dryRun = false;
+  bool diff = false;
+  int first = 1;
+  for (; first < argc; ++first) {
+    const std::string_view arg = argv[first];
+    if (arg == "--dry-run") {
+      dryRun = true;
+    } else if (arg == "--diff") {
+      diff = true;
+    } else {
+      break;
+    }
+  }
+  if (first >= argc || (diff && !dryRun)) {
+    std::cerr << "Usage: quorvel-batch [--dry-run [--diff]] SETTINGS-FILE\n";
     return kExitUsage;
   }
 
@@ -45,15 +62,20 @@ int main(int argc, char** argv) {
     return kExitError;
   }
   try {
-    host.values().useSettingsFile(quorvel::OpenSettingsFile(argv[1]));
-    const quorvel::RunEnd end = quorvel::RunBatchJob(host.options(), host);
+    host.values().useSettingsFile(quorvel::OpenSettingsFile(argv[first]));
+    quorvel::DryRunListing listing(std::cout, diff, host.options());
+    if (dryRun) host.setDecisionSink([&](const auto& decision) { listing.show(decision); });
+    const quorvel::RunEnd end = quorvel::RunBatchJob(
+        host.options(), host, dryRun ? quorvel::RunMode::Dry : quorvel::RunMode::Real);
     host.endProgress();
-    std::cout << host.resultLines() << std::flush;
+    if (!diff) std::cout << host.resultLines();
+    std::cout << std::flush;
     return end == quorvel::RunEnd::TargetDirFailed ? kExitTargetDirFailed : kExitCompleted;
   } catch (const std::exception& e) {
     host.showMessage(kApplicationTitle, quorvel::MessageForDisplay(e));
     // How far the run got, as the window's counters would show it.
-    if (host.fileCountShown()) std::cout << host.resultLines() << std::flush;
+    if (host.fileCountShown() && !diff) std::cout << host.resultLines();
+    std::cout << std::flush;
     return kExitError;
   }
 }

@@ -1,11 +1,12 @@
 #include "engine/ReplaceRun.h"
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/LineReplace.h"
 #include "engine/Lines.h"
+#include "engine/RunEffects.h"
 #include "files/FileList.h"
-#include "files/FileOps.h"
 #include "files/PathText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -62,16 +63,24 @@ struct RunPlan {
   LineSearch search;
 };
 
-enum class FileEnd { Next, EndRun };
+// What the run decided for one file, before anything is carried out.
+struct FileStep {
+  FileAction action = FileAction::Skip;
+  std::string target;
+  bool text = false;          // the input and output lines hold the file
+  bool markReadOnly = false;  // the target gets the source's read-only bit afterwards
+  int64_t hits = 0;
+};
 
 class Run {
  public:
-  Run(RunDisplays& host, RunPlan plan) : host_(host), plan_(std::move(plan)), counters_(host) {}
+  Run(RunDisplays& host, RunPlan plan, RunEffects& effects, RunMode mode)
+      : host_(host), plan_(std::move(plan)), effects_(effects), mode_(mode), counters_(host) {}
 
   RunEnd processAll(const FileList& files) {
     counters_.reset();
     for (size_t i = 0; i < files.size(); ++i) {
-      if (processFile(files[i]) == FileEnd::EndRun) return RunEnd::TargetDirFailed;
+      if (processFile(files[i]) == FileAction::Stop) return RunEnd::TargetDirFailed;
       host_.setProgressPosition(int32_t(i + 1));
       host_.pumpEvents();
     }
@@ -79,58 +88,108 @@ class Run {
   }
 
  private:
-  FileEnd processFile(const std::string& path) {
+  FileAction processFile(const std::string& path) {
     host_.showCurrentFile(path);
     host_.pumpEvents();
-    if (IsHiddenOrSystem(path)) return FileEnd::Next;
+    const FileStep step = decide(path);
+
+    FileDecision decision;
+    decision.source = path;
+    decision.target = step.target;
+    decision.action = step.action;
+    decision.hits = step.hits;
+    if (step.text) {
+      decision.before = &input_;
+      decision.after = &output_;
+      decision.predictedSource = effects_.changedContent(path);
+    }
+    host_.showFileDecision(decision);
+
+    carryOut(path, step);
+    return step.action;
+  }
+
+  // Every decision of the output rules, with the effects that come before them (the
+  // target directory, the target's read-only bit) through effects_.
+  FileStep decide(const std::string& path) {
+    FileStep step;
+    if (effects_.isHiddenOrSystem(path)) return step;
 
     // The file as it was opened: the read-only bit is taken before anything is written,
     // and the text test measures the bytes that were read.
-    const LoadedFile loaded = LoadLines(path, input_);
-    const bool sourceReadOnly = loaded.readOnly;
-
+    const LoadedFile loaded = effects_.loadLines(path, input_);
     const TargetPaths target = TargetPathsFor(path, plan_.workBase, plan_.targetRoot);
-    if (!CreateDirectoryPath(target.directory)) {
-      host_.showInformation(kCannotCreateTargetDirText);
-      return FileEnd::EndRun;
+    step.target = target.file;
+    if (!effects_.createDirectoryPath(target.directory)) {
+      step.action = FileAction::Stop;
+      return step;
     }
-    const std::string& targetPath = target.file;
 
     const RunOptions& options = plan_.options;
     const bool copyAllowed = options.CopyUnchanged && !options.OverSource;
-    const bool asText = options.NoSafety || LooksLikeText(input_, loaded.size);
-    if (asText) {
+    step.text = options.NoSafety || LooksLikeText(input_, loaded.size);
+    if (step.text) {
       const bool changed = ReplaceInLines(
-          input_, output_, plan_.search, [this] { counters_.add(RunCounter::HitsFound); },
+          input_, output_, plan_.search,
+          [this, &step] {
+            ++step.hits;
+            counters_.add(RunCounter::HitsFound);
+          },
           [this] { counters_.add(RunCounter::LinesRead); });
       if (changed) counters_.add(RunCounter::FilesChanged);
-      if (!TargetWritable(targetPath, options.IgnoreReadOnly)) return FileEnd::Next;
+      if (!effects_.targetWritable(step.target, options.IgnoreReadOnly)) return step;
 
-      if (!options.OverFiles && platform::FileExists(targetPath)) {
-        host_.showInformation(kOverwriteText);
+      // Every row of the text-file table marks the target, also where nothing is written.
+      step.markReadOnly = loaded.readOnly;
+      if (!options.OverFiles && effects_.fileExists(step.target)) {
+        step.action = FileAction::Exists;
       } else if (changed) {
-        SaveLines(output_, targetPath);
+        step.action = FileAction::Write;
       } else if (copyAllowed) {
-        CopyWholeFile(path, targetPath);
+        step.action = FileAction::Copy;
       }
-      if (sourceReadOnly) platform::SetReadOnly(targetPath);
-      return FileEnd::Next;
+      return step;
     }
 
-    if (!copyAllowed || !TargetWritable(targetPath, options.IgnoreReadOnly)) {
-      return FileEnd::Next;
+    if (!copyAllowed || !effects_.targetWritable(step.target, options.IgnoreReadOnly)) {
+      return step;
     }
-    if (!options.OverFiles && platform::FileExists(targetPath)) {
-      host_.showInformation(kOverwriteText);
-      return FileEnd::Next;
+    if (!options.OverFiles && effects_.fileExists(step.target)) {
+      step.action = FileAction::Exists;
+    } else {
+      step.action = FileAction::Copy;
+      step.markReadOnly = loaded.readOnly;
     }
-    CopyWholeFile(path, targetPath);
-    if (sourceReadOnly) platform::SetReadOnly(targetPath);
-    return FileEnd::Next;
+    return step;
+  }
+
+  // The changes and the messages a decision stands for; a dry run shows no message,
+  // its decisions say it all.
+  void carryOut(const std::string& path, const FileStep& step) {
+    const bool real = mode_ == RunMode::Real;
+    switch (step.action) {
+      case FileAction::Write:
+        effects_.saveLines(output_, step.target);
+        break;
+      case FileAction::Copy:
+        effects_.copyWholeFile(path, step.target);
+        break;
+      case FileAction::Exists:
+        if (real) host_.showInformation(kOverwriteText);
+        break;
+      case FileAction::Stop:
+        if (real) host_.showInformation(kCannotCreateTargetDirText);
+        break;
+      case FileAction::Skip:
+        break;
+    }
+    if (step.markReadOnly) effects_.markReadOnly(step.target);
   }
 
   RunDisplays& host_;
   RunPlan plan_;
+  RunEffects& effects_;
+  RunMode mode_;
   RunCounters counters_;
   LineList input_;
   LineList output_;
@@ -138,19 +197,27 @@ class Run {
 
 }  // namespace
 
-RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host) {
+RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host, RunMode mode) {
   if (options.busy()) return RunEnd::NotStarted;
   BusyGuard busy(options);
 
-  options.confirmUnsafeMode();
-  if (!options.runOptions().OverSource) {
-    options.setTargetDirText(NormalizeDirectoryText(options.targetDirText()));
-  }
-  options.setWorkDirText(NormalizeDirectoryText(options.workDirText()));
-  options.saveOptions();
-
   RunPlan plan;
-  plan.options = options.runOptions();
+  if (mode == RunMode::Real) {
+    options.confirmUnsafeMode();
+    if (!options.runOptions().OverSource) {
+      options.setTargetDirText(NormalizeDirectoryText(options.targetDirText()));
+    }
+    options.setWorkDirText(NormalizeDirectoryText(options.workDirText()));
+    options.saveOptions();
+    plan.options = options.runOptions();
+  } else {
+    // The same directories, normalised without touching the fields or the settings.
+    plan.options = options.runOptions();
+    if (!plan.options.OverSource) {
+      plan.options.TargetDir = NormalizeDirectoryText(options.targetDirText());
+    }
+    plan.options.WorkDir = NormalizeDirectoryText(options.workDirText());
+  }
   const RunOptions& chosen = plan.options;
   plan.workBase = EnsureTrailingSeparator(chosen.WorkDir);
   plan.targetRoot = chosen.OverSource ? chosen.WorkDir : chosen.TargetDir;
@@ -164,7 +231,13 @@ RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host) {
   host.setProgressPosition(0);
   host.setProgressMaximum(count);
 
-  Run run(host, std::move(plan));
+  std::unique_ptr<RunEffects> effects;
+  if (mode == RunMode::Real) {
+    effects = std::make_unique<FileEffects>();
+  } else {
+    effects = std::make_unique<DryEffects>(files);
+  }
+  Run run(host, std::move(plan), *effects, mode);
   return run.processAll(files);
 }
 

@@ -8,41 +8,51 @@
 
 namespace quorvel {
 
-namespace {
-
-// A file, not a directory, exists at path: the attributes that count for it.
 std::optional<platform::Attributes> FileAttributes(const std::string& path) {
   std::optional<platform::Attributes> attributes = platform::GetAttributes(path);
   if (attributes && attributes->directory) return std::nullopt;
   return attributes;
 }
 
-}  // namespace
-
 bool IsHiddenOrSystem(const std::string& path) {
   std::optional<platform::Attributes> attributes = FileAttributes(path);
   return attributes && (attributes->hidden || attributes->system);
 }
 
-bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly) {
-  std::optional<platform::Attributes> attributes = FileAttributes(targetPath);
-  if (!attributes) return true;
-  if (attributes->system || attributes->hidden) return false;
-  if (attributes->readOnly) {
-    if (!ignoreReadOnly) return false;
-    platform::ClearReadOnly(targetPath);
+TargetCheck CheckTarget(const std::optional<platform::Attributes>& file, bool ignoreReadOnly) {
+  TargetCheck check;
+  if (!file) return check;
+  if (file->system || file->hidden || (file->readOnly && !ignoreReadOnly)) {
+    check.writable = false;
+  } else {
+    check.clearsReadOnly = file->readOnly;
   }
-  return true;
+  return check;
+}
+
+bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly) {
+  const TargetCheck check = CheckTarget(FileAttributes(targetPath), ignoreReadOnly);
+  if (check.clearsReadOnly) platform::ClearReadOnly(targetPath);
+  return check.writable;
+}
+
+bool CreateDirectoryPathWith(const std::string& path,
+                             const std::function<bool(const std::string&)>& isDirectory,
+                             const std::function<bool(const std::string&)>& makeLevel) {
+  const std::string trimmed = NativePaths::DropTrailingSeparator(path);
+  if (NativePaths::IsCreateRoot(trimmed) || isDirectory(trimmed)) return true;
+  const std::string parent = NativePaths::CreateParent(trimmed);
+  if (parent == trimmed) return true;
+  return CreateDirectoryPathWith(parent, isDirectory, makeLevel) && makeLevel(trimmed);
 }
 
 bool CreateDirectoryPath(const std::string& path) {
-  const std::string trimmed = NativePaths::DropTrailingSeparator(path);
-  if (NativePaths::IsCreateRoot(trimmed) || platform::DirectoryExists(trimmed)) return true;
-  const std::string parent = NativePaths::CreateParent(trimmed);
-  if (parent == trimmed) return true;
-  if (!CreateDirectoryPath(parent)) return false;
-  // Another program may have made it meanwhile; what counts is that it exists.
-  return platform::MakeDirectory(trimmed) || platform::DirectoryExists(trimmed);
+  return CreateDirectoryPathWith(
+      path, [](const std::string& level) { return platform::DirectoryExists(level); },
+      [](const std::string& level) {
+        // Another program may have made it meanwhile; what counts is that it exists.
+        return platform::MakeDirectory(level) || platform::DirectoryExists(level);
+      });
 }
 
 void CopyWholeFile(const std::string& source, const std::string& destination) {
