@@ -222,5 +222,54 @@ TEST_F(DryRunTest, SaysWhatTheRunThenDoes) {
   }
 }
 
+TEST_F(DryRunTest, TheDiffPatchedIntoACopyGivesWhatAWriteIntoTheSourcesWrites) {
+  // Search and replacement in windows-1250: "č" is E8, its capital C8, "ž" 9E.
+  const std::vector<File> files = {
+      {"work/crlf.txt", "one\r\ntwo x\r\nthree\r\n"},
+      {"work/lf.txt", "1\nx 2\n3\n4\n5\n6\n7\n8\n9\n10\n11\nX 12\n13\n"},
+      {"work/cr.txt", "x\ra\rb\r"},
+      {"work/open end.txt", "a\nb x"},
+      {"work/mixed.txt", "a\r\nb\nc\rx\n\nlast"},
+      {"work/cp1250.txt", "\xe8" "apek \xc8" "APEK\r\nx\r\n"},
+      {"work/\xc5\xbelu\xc5\xa5/utf8.txt", "\xc5\xbelu\xc5\xa5ou\xc4\x8dk\xc3\xbd x\n"},
+      {"work/nul.txt", std::string("x\nb\nc\nd\0tail", 13)},
+      {"work/unchanged.txt", "nothing\n"},
+      {"work/empty.txt", ""},
+  };
+  const std::string options =
+      "Search=\xe8\r\nReplace=x\xe8x\r\nSubdirs=On\r\nOverSource=On\r\nOverFiles=On\r\n";
+  const std::string xOptions = "Search=x\r\nReplace=\x9e\r\nSubdirs=On\r\nOverSource=On\r\n"
+                               "OverFiles=On\r\n";
+  for (const std::string& job : {options, xOptions}) {
+    SCOPED_TRACE(job);
+    const std::string dryJob = build("dry", files, job);
+    const std::string realJob = build("real", files, job);
+    build("patched", files, job);
+    const Snapshot before = Take(tree_.dir / "dry");
+
+    const Outcome diff = run({"--dry-run", "--diff", dryJob});
+    ASSERT_EQ(diff.status, 0) << diff.err;
+    EXPECT_EQ(diff.out.find("Bude se"), std::string::npos) << "the diff alone";
+    EXPECT_NE(diff.out.find("+++ b/cp1250.txt\n"), std::string::npos) << diff.out;
+    EXPECT_TRUE(Take(tree_.dir / "dry") == before);
+    const std::string patchFile = tree_.dir.write("io/changes.diff", diff.out);
+    const std::string command = "cd '" + tree_.dir / "patched/work" +
+                                "' && patch -p1 --binary --quiet --force < '" + patchFile + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << diff.out;
+
+    ASSERT_EQ(run({realJob}).status, 0);
+    const Snapshot real = Take(tree_.dir / "real/work");
+    const Snapshot patched = Take(tree_.dir / "patched/work");
+    ASSERT_EQ(real.size(), patched.size());
+    for (const auto& [path, entry] : real) {
+      ASSERT_TRUE(patched.count(path)) << path;
+      EXPECT_EQ(patched.at(path).bytes, entry.bytes) << path;
+    }
+    std::filesystem::remove_all(tree_.dir / "dry");
+    std::filesystem::remove_all(tree_.dir / "real");
+    std::filesystem::remove_all(tree_.dir / "patched");
+  }
+}
+
 }  // namespace
 }  // namespace quorvel
