@@ -221,8 +221,7 @@ RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host, RunMode mode) {
   const RunOptions& chosen = plan.options;
   plan.workBase = EnsureTrailingSeparator(chosen.WorkDir);
   plan.targetRoot = chosen.OverSource ? chosen.WorkDir : chosen.TargetDir;
-  plan.search = MakeLineSearch(chosen.Search, chosen.RemoveMode ? std::string() : chosen.Replace,
-                               chosen.CaseSensitive);
+  plan.search = LineSearchFor(chosen);
 
   FileList files;
   const int32_t count = BuildFileList(files, chosen.WorkDir, chosen.Extensions, chosen.Subdirs,
@@ -239,6 +238,11 @@ RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host, RunMode mode) {
   }
   Run run(host, std::move(plan), *effects, mode);
   return run.processAll(files);
+}
+
+LineSearch LineSearchFor(const RunOptions& options) {
+  return MakeLineSearch(options.Search, options.RemoveMode ? std::string() : options.Replace,
+                        options.CaseSensitive);
 }
 
 TargetPaths TargetPathsFor(const std::string& sourcePath, const std::string& workBase,

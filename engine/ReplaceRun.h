@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/LineReplace.h"
 #include "engine/RunHost.h"
 #include "files/RunOptions.h"
 
@@ -30,6 +31,9 @@ enum class RunMode { Real, Dry };
 // it with quorvel::Error, and so does whatever the displays throw; the busy flag is
 // cleared on every way out.
 RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& displays, RunMode mode = RunMode::Real);
+
+// The search of a run with these options.
+LineSearch LineSearchFor(const RunOptions& options);
 
 // Where the run puts the file at sourcePath: its directory's place below workBase (the
 // working directory with a trailing separator) repeated under targetRoot.
