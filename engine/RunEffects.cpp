@@ -70,15 +70,17 @@ bool DryEffects::createDirectoryPath(const std::string& directory) {
       });
 }
 
-bool DryEffects::targetWritable(const std::string& path, bool ignoreReadOnly) {
-  std::optional<platform::Attributes> file;
+std::optional<platform::Attributes> DryEffects::attributesOf(const std::string& path) const {
   const auto written = files_.find(path);
-  if (written != files_.end()) {
-    file = platform::Attributes{};
-    file->readOnly = written->second.readOnly;
-  } else {
-    file = FileAttributes(path);
-  }
+  if (written == files_.end()) return platform::GetAttributes(path);
+  platform::Attributes file;
+  file.readOnly = written->second.readOnly;
+  return file;
+}
+
+bool DryEffects::targetWritable(const std::string& path, bool ignoreReadOnly) {
+  std::optional<platform::Attributes> file = attributesOf(path);
+  if (file && file->directory) file.reset();
   const TargetCheck check = CheckTarget(file, ignoreReadOnly);
   if (check.clearsReadOnly) files_[path].readOnly = false;
   return check.writable;
@@ -99,25 +101,11 @@ void DryEffects::saveLines(const LineList& lines, const std::string& path) {
 void DryEffects::copyWholeFile(const std::string& source, const std::string& destination) {
   std::string target = destination;
   if (directoryExists(target)) target = EnsureTrailingSeparator(target) + FileNamePart(source);
-  std::optional<platform::Attributes> from;
-  const auto writtenSource = files_.find(source);
-  if (writtenSource != files_.end()) {
-    from = platform::Attributes{};
-    from->readOnly = writtenSource->second.readOnly;
-  } else {
-    from = platform::GetAttributes(source);
-    if (!from || from->directory) throw CannotOpenFile(source);
-  }
+  const std::optional<platform::Attributes> from = attributesOf(source);
+  if (!from || from->directory) throw CannotOpenFile(source);
   createDirectoryPath(DirectoryPart(target));
 
-  std::optional<platform::Attributes> existing;
-  const auto writtenTarget = files_.find(target);
-  if (writtenTarget != files_.end()) {
-    existing = platform::Attributes{};
-    existing->readOnly = writtenTarget->second.readOnly;
-  } else {
-    existing = platform::GetAttributes(target);
-  }
+  const std::optional<platform::Attributes> existing = attributesOf(target);
   if (existing && (existing->directory || existing->hidden || existing->system ||
                    existing->readOnly)) {
     throw CannotCreateFile(target);

@@ -4,6 +4,7 @@
 // through DryEffects, so the decisions of the run are made once for both.
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 
 #include "engine/Lines.h"
 #include "files/FileList.h"
+#include "platform/FileSystem.h"
 
 namespace quorvel {
 
@@ -77,6 +79,8 @@ class DryEffects final : public RunEffects {
   };
 
   bool directoryExists(const std::string& path) const;
+  // The attributes of path as the run would have left them; nothing when there is none.
+  std::optional<platform::Attributes> attributesOf(const std::string& path) const;
   // Whether a later entry of the list reads path.
   bool readAgain(const std::string& path) const;
   // Records a write to path; bytes, when given, are kept for a later read.
