@@ -71,12 +71,18 @@ std::string Replace(std::string text, const std::string& from, const std::string
 class DryRunTest : public ::testing::Test {
  protected:
   // The tree at root (below the test's folder) and its job; options are GENERAL lines.
+  // links: where each link stands below root, and what it leads to (as written).
   std::string build(const std::string& root, const std::vector<File>& files,
-                    const std::string& options, const std::string& targetDir = "out") {
+                    const std::string& options, const std::string& targetDir = "out",
+                    const std::vector<std::pair<std::string, std::string>>& links = {}) {
     tree_.dir.mkdir(root + "/work");
     for (const File& file : files) {
       const std::string path = tree_.dir.write(root + "/" + file.path, file.bytes);
       if (file.readOnly) ::chmod(path.c_str(), 0444);
+    }
+    for (const auto& [at, to] : links) {
+      std::filesystem::create_directories(std::filesystem::path(tree_.dir / root + "/" + at).parent_path());
+      std::filesystem::create_symlink(to, tree_.dir / root + "/" + at);
     }
     const std::string base = tree_.dir / root;
     return tree_.dir.write(root + ".ini", "[GENERAL]\r\nWorkDir=" + base + "/work\r\nTargetDir=" +
@@ -96,6 +102,7 @@ struct Case {
   std::string lines;
   int status = 0;
   std::string targetDir = "out";
+  std::vector<std::pair<std::string, std::string>> links = {};
 };
 
 const std::string kText = "Search=x\r\nReplace=y\r\nCaseSensitive=On\r\nSubdirs=On\r\n";
@@ -170,14 +177,32 @@ TEST_F(DryRunTest, SaysWhatTheRunThenDoes) {
        "write\t1\twork/a.txt\n"
        "stop\t0\twork/sub/b.txt\n",
        2},
+      {"a link where a target directory should be ends the run",
+       {{"work/a.txt", "x\n"}, {"work/sub/b.txt", "x\n"}, {"elsewhere/keep", "k\n"}},
+       kText,
+       "write\t1\twork/a.txt\n"
+       "stop\t0\twork/sub/b.txt\n",
+       2, "out", {{"out/sub", "../elsewhere"}}},
+      {"into the sources, a link out of the working directory is system",
+       {{"work/a.txt", "x\n"}, {"outside/o.txt", "x\n"}},
+       kText + "OverSource=On\r\nOverFiles=On\r\n",
+       "write\t1\twork/a.txt\n"
+       "skip\t0\twork/l.txt\n",
+       0, "out", {{"work/l.txt", "../outside/o.txt"}}},
+      {"a link at the target that leads out of the target tree is system",
+       {{"work/a.txt", "x\n"}, {"work/b.txt", "x\n"}, {"outside/t.txt", "old\n"}},
+       kText + "OverFiles=On\r\n",
+       "skip\t1\twork/a.txt\n"
+       "write\t1\twork/b.txt\n",
+       0, "out", {{"out/a.txt", "../outside/t.txt"}}},
   };
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string dry = "dry" + std::to_string(n);
     const std::string real = "real" + std::to_string(n++);
-    const std::string dryJob = build(dry, c.files, c.options, c.targetDir);
-    const std::string realJob = build(real, c.files, c.options, c.targetDir);
+    const std::string dryJob = build(dry, c.files, c.options, c.targetDir, c.links);
+    const std::string realJob = build(real, c.files, c.options, c.targetDir, c.links);
     const Snapshot before = Take(tree_.dir / dry);
     const std::string jobBefore = ReadBytes(dryJob);
 
@@ -235,6 +260,9 @@ TEST_F(DryRunTest, TheDiffPatchedIntoACopyGivesWhatAWriteIntoTheSourcesWrites) {
       {"work/nul.txt", std::string("x\nb\nc\nd\0tail", 13)},
       {"work/unchanged.txt", "nothing\n"},
       {"work/empty.txt", ""},
+      // Larger than one block of the stream, with changes in its first and last blocks.
+      {"work/large.txt", "x first\n" + std::string(1500000, 'a') + "\n" +
+                             std::string(300000, 'b') + "\nlast x \xe8\r\n"},
   };
   const std::string options =
       "Search=\xe8\r\nReplace=x\xe8x\r\nSubdirs=On\r\nOverSource=On\r\nOverFiles=On\r\n";

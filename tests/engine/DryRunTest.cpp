@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -89,6 +90,39 @@ TEST(DryRun, DecidesAsTheRealRunDoes) {
   EXPECT_EQ(seen[0], seen[1]);
   EXPECT_EQ(seen[1], (std::vector<std::string>{"write 2 a.txt", "exists 0 b.txt",
                                                "exists 2 a.txt", "exists 0 b.txt"}));
+}
+
+// Records the changed lines of each file, numbered in the file, from its blocks.
+struct BlockHost : DecisionHost {
+  std::vector<int64_t> changedLines;
+  size_t blocks = 0;
+  void showTextBlock(const TextBlock& block) override {
+    ++blocks;
+    for (size_t i = 0; i < block.before.size(); ++i) {
+      if (block.before[i] != block.after[i]) changedLines.push_back(block.firstLine + int64_t(i));
+    }
+  }
+};
+
+TEST(DryRun, TheBlocksOfALargeFileComeBeforeItsDecisionNumberedInTheFile) {
+  for (RunMode mode : {RunMode::Dry, RunMode::Real}) {
+    TempDir tmp;
+    BlockHost host;
+    host.options.WorkDir = tmp.mkdir("work");
+    host.options.TargetDir = tmp / "out";
+    host.options.Search = "x";
+    host.options.Replace = "y";
+    std::string text = "x\n";
+    while (text.size() < (size_t(3) << 20) / 2) text += "line of the middle\n";
+    const int64_t last = int64_t(std::count(text.begin(), text.end(), '\n'));
+    text += "x\n";
+    tmp.write("work/large.txt", text);
+    EXPECT_EQ(ReplaceRun(host, host, mode), RunEnd::Completed);
+    EXPECT_GT(host.blocks, 1u);
+    EXPECT_EQ(host.changedLines, (std::vector<int64_t>{0, last}));
+    EXPECT_EQ(host.decisions, (std::vector<std::string>{"write 2 large.txt"}));
+    EXPECT_EQ(testing::Exists(tmp / "out/large.txt"), mode == RunMode::Real);
+  }
 }
 
 }  // namespace
