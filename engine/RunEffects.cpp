@@ -198,22 +198,21 @@ bool DryEffects::fileExists(const std::string& path) {
   return files_.count(path) || platform::FileExists(path);
 }
 
-void DryEffects::checkWrite(const std::string& target) const {
+bool DryEffects::beginWrite(const std::string& target) {
   // A directory in the target's place cannot be replaced by the staged file.
   if (directoryExists(target)) throw CannotCreateFile(target);
+  // An existing target keeps its own mode, its read-only bit cleared by now; a new one
+  // gets the source's with the owner write bit: neither is read-only.
+  if (readAgain(target)) return true;
+  recordWrite(target, nullptr, false);
+  return false;
 }
 
 void DryEffects::writeText(const std::string& target, const platform::SourceFile& source,
                            const platform::WriteRequest& request, const TextContent& content) {
   (void)source;
   (void)request;
-  checkWrite(target);
-  // An existing target keeps its own mode, its read-only bit cleared by now; a new one
-  // gets the source's with the owner write bit: neither is read-only.
-  if (!readAgain(target)) {
-    recordWrite(target, nullptr, false);
-    return;
-  }
+  if (!beginWrite(target)) return;
   std::string bytes;
   if (content.whole) {
     bytes = content.whole->joined();
@@ -229,11 +228,7 @@ void DryEffects::writeText(const std::string& target, const platform::SourceFile
 void DryEffects::copyFile(const std::string& sourcePath, platform::SourceFile& source,
                           const std::string& target, const platform::WriteRequest& request) {
   (void)request;
-  checkWrite(target);
-  if (!readAgain(target)) {
-    recordWrite(target, nullptr, false);
-    return;
-  }
+  if (!beginWrite(target)) return;
   std::string bytes;
   if (const std::string* changed = changedContent(sourcePath)) {
     // Not opened: the run would read what an earlier file of it left there.

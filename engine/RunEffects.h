@@ -123,8 +123,9 @@ class DryEffects final : public RunEffects {
   bool readAgain(const std::string& path) const;
   // Records a write to path; bytes, when given, are kept for a later read.
   void recordWrite(const std::string& path, const std::string* bytes, bool readOnly);
-  // What a write to target meets before anything is written.
-  void checkWrite(const std::string& target) const;
+  // What a write to target meets before anything is written; records the write and
+  // gives false where no later entry reads its bytes, true where they are to be kept.
+  bool beginWrite(const std::string& target);
 
   // How often each path of the list is still to come; the keys point into the list.
   std::unordered_map<std::string_view, int> unreadListings_;
