@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "app/DryRun.h"
 #include "engine/RunHost.h"
 #include "run/FrontEnd.h"
 #include "settings/Options.h"
@@ -23,6 +24,8 @@ class BatchHost final : public RunDisplays, public SafetyDialogs {
   BatchHost(std::istream& in, std::ostream& err, int progressColumns, bool inputIsTerminal);
 
   OptionValues& values() { return values_; }
+  // Where the blocks and the decision of every file go; nowhere by default.
+  void listTo(DryRunListing* listing) { listing_ = listing; }
   ControlOptions& options() { return options_; }
 
   void showFileCount(int32_t count) override;
@@ -31,6 +34,12 @@ class BatchHost final : public RunDisplays, public SafetyDialogs {
   void setProgressMaximum(int32_t maximum) override;
   void showCounter(RunCounter counter, int32_t value) override;
   void showInformation(const std::string& text) override;
+  void showTextBlock(const TextBlock& block) override {
+    if (listing_) listing_->show(block);
+  }
+  void showFileDecision(const FileDecision& decision) override {
+    if (listing_) listing_->show(decision);
+  }
   void pumpEvents() override {}
   ListingNotice& listingNotice() override { return notice_; }
 
@@ -65,6 +74,7 @@ class BatchHost final : public RunDisplays, public SafetyDialogs {
   // no longer be redrawn in place.
   size_t lineRoom() const { return size_t(columns_ - 1); }
 
+  DryRunListing* listing_ = nullptr;
   OptionValues values_;
   ControlOptions options_{values_, *this};
   Notice notice_{*this};

@@ -1,6 +1,7 @@
 // quorvel-batch [OPTION]... SETTINGS: runs the job of a saved settings file without a window, for
 // servers and scheduled jobs. It does to the files and to the settings file what the
-// window's batch mode does, minus the window position and the usage ping.
+// window's batch mode does, minus the window position and the usage ping. With
+// --dry-run it only tells what that run would do, with --diff as a patch.
 
 #include <exception>
 #include <iostream>
@@ -10,6 +11,7 @@
 #include "app/BatchHost.h"
 #include "app/CodePageCheck.h"
 #include "app/CommandLine.h"
+#include "app/DryRun.h"
 #include "platform/Console.h"
 #include "platform/Error.h"
 #include "platform/FileTransaction.h"
@@ -58,14 +60,19 @@ int main(int argc, char** argv) {
   }
   try {
     host.values().useSettingsFile(quorvel::OpenSettingsFile(settingsFile));
-    const quorvel::RunEnd end = quorvel::RunBatchJob(host.options(), host);
+    quorvel::DryRunListing listing(std::cout, commandLine.diff, host.options());
+    if (commandLine.dryRun) host.listTo(&listing);
+    const quorvel::RunEnd end = quorvel::RunBatchJob(
+        host.options(), host, commandLine.dryRun ? quorvel::RunMode::Dry : quorvel::RunMode::Real);
     host.endProgress();
-    std::cout << host.resultLines() << std::flush;
+    if (!commandLine.diff) std::cout << host.resultLines();
+    std::cout << std::flush;
     return end == quorvel::RunEnd::TargetDirFailed ? kExitTargetDirFailed : kExitCompleted;
   } catch (const std::exception& e) {
     host.showMessage(quorvel::kApplicationTitle, quorvel::MessageForDisplay(e));
     // How far the run got, as the window's counters would show it.
-    if (host.fileCountShown()) std::cout << host.resultLines() << std::flush;
+    if (host.fileCountShown() && !commandLine.diff) std::cout << host.resultLines();
+    std::cout << std::flush;
     return kExitError;
   }
 }

@@ -34,6 +34,10 @@ CommandLine ParseBatch(const std::vector<std::string>& args) {
         return {CommandLine::Action::Help, std::nullopt, {}};
       } else if (arg == "-V" || arg == "--version") {
         return {CommandLine::Action::Version, std::nullopt, {}};
+      } else if (arg == "--dry-run") {
+        result.dryRun = true;
+      } else if (arg == "--diff") {
+        result.diff = true;
       } else {
         return Usage("unknown option '" + arg + "'");
       }
@@ -41,6 +45,7 @@ CommandLine ParseBatch(const std::vector<std::string>& args) {
     }
     operands.push_back(arg);
   }
+  if (result.diff && !result.dryRun) return Usage("--diff needs --dry-run");
   if (operands.empty()) return Usage("no settings file given");
   // As for the window, only the first file counts.
   result.settingsFile = operands.front();
@@ -86,6 +91,12 @@ std::string UsageText(Program program) {
          "error, the unsafe-mode question is answered on standard input, the four results\n"
          "go to standard output.\n"
          "\n"
+         "      --dry-run  change nothing: print for every listed file what the run would\n"
+         "                 do (write, copy, exists, skip, stop), its hits and its path,\n"
+         "                 then the four results; the exit status is the run's\n"
+         "      --diff     with --dry-run: print instead a unified diff of every file the\n"
+         "                 run would write, to apply with patch -p1 --binary in the\n"
+         "                 working directory\n"
          "  -h, --help     show this help and exit\n"
          "  -V, --version  show the version and exit\n"
          "  --             end of the options; a settings file may then start with '-'\n"

@@ -20,10 +20,13 @@ struct CommandLine {
   std::optional<std::string> settingsFile;
   // What was wrong, for a usage error.
   std::string problem;
+  // The batch runner only tells what the run would do (--dry-run), as a patch (--diff).
+  bool dryRun = false;
+  bool diff = false;
 };
 
-// argv[0] is the program's own path. The batch runner takes -h/--help, -V/--version
-// and "--"; of the files after them only the first counts. The window keeps its rule of the first
+// argv[0] is the program's own path. The batch runner takes -h/--help, -V/--version,
+// --dry-run, --diff (with --dry-run only) and "--"; of the files after them only the first counts. The window keeps its rule of the first
 // argument taken whole (further ones ignored), except that a first argument of --help
 // or --version asks for that.
 CommandLine ParseCommandLine(Program program, int argc, const char* const* argv);

@@ -253,6 +253,21 @@ bool ReplaceInLine(std::string& line, const LineSearch& search, const HitNotific
   return true;
 }
 
+std::vector<TextSpan> FoundSpans(std::string_view line, const LineSearch& search) {
+  std::vector<TextSpan> spans;
+  const std::string& needle = Needle(search);
+  if (!CanMatch(needle)) return spans;
+  std::string upper;
+  if (!search.caseSensitive) upper = CodePageOf(search).upper(line);
+  const std::string_view hay = search.caseSensitive ? line : std::string_view(upper);
+  for (size_t at = Find(hay, needle); at != npos;) {
+    spans.push_back({at, needle.size()});
+    const size_t next = Find(hay.substr(at + needle.size()), needle);
+    at = next == npos ? npos : at + needle.size() + next;
+  }
+  return spans;
+}
+
 bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& search,
                     const HitNotification& onHit, const LineNotification& onLine) {
   output.clear();

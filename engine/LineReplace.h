@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "engine/Lines.h"
 
@@ -35,6 +37,15 @@ using LineNotification = std::function<void()>;
 
 // Replaces in one line in place; true when at least one occurrence was found.
 bool ReplaceInLine(std::string& line, const LineSearch& search, const HitNotification& onHit);
+
+// Where the search text stands in a line as read: its occurrences from left to right,
+// none overlapping, as offset and length. The first is where the replacement begins;
+// the run also finds the text where a replacement forms it anew, which this leaves out.
+struct TextSpan {
+  size_t offset = 0;
+  size_t length = 0;
+};
+std::vector<TextSpan> FoundSpans(std::string_view line, const LineSearch& search);
 
 // Fills output with the lines of input after replacement; true when any line held an
 // occurrence. input is not changed.

@@ -6,8 +6,8 @@
 #include "engine/LineReplace.h"
 #include "engine/LineStream.h"
 #include "engine/Lines.h"
+#include "engine/RunEffects.h"
 #include "files/FileList.h"
-#include "files/FileOps.h"
 #include "files/PathText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -65,23 +65,35 @@ struct RunPlan {
   LineSearch search;
 };
 
-enum class FileEnd { Next, EndRun };
+// What the run decided for one file, before anything is carried out.
+struct FileStep {
+  FileAction action = FileAction::Skip;
+  std::string target;
+  bool text = false;          // handled as text: its blocks were told to the displays
+  bool markReadOnly = false;  // the target gets the source's read-only bit afterwards
+  int64_t hits = 0;
+};
 
-// Reads the source through its descriptor, at any offset, for the line stream.
-LineStream::Read ReaderOf(platform::SourceFile& source) {
-  return [&source](char* data, size_t size, int64_t offset) {
-    return source.readAt(data, size, offset);
-  };
-}
+// One file while it is processed. The source is held open from here to its last
+// write, so another program that opens it for writing meanwhile is noticed; the
+// read-only bit and the size are those of the file as it was opened.
+struct OpenSource {
+  platform::SourceFile file;
+  SourceRead read;
+  platform::WriteRequest request;
+  platform::DirHandle directory;  // the target's, opened by a real run
+  bool wholeFile = false;  // the first block held every line: output_ is the new text
+};
 
 class Run {
  public:
-  Run(RunDisplays& host, RunPlan plan) : host_(host), plan_(std::move(plan)), counters_(host) {}
+  Run(RunDisplays& host, RunPlan plan, RunEffects& effects, RunMode mode)
+      : host_(host), plan_(std::move(plan)), effects_(effects), mode_(mode), counters_(host) {}
 
   RunEnd processAll(const FileList& files) {
     counters_.reset();
     for (size_t i = 0; i < files.size(); ++i) {
-      if (processFile(files[i]) == FileEnd::EndRun) return RunEnd::TargetDirFailed;
+      if (processFile(files[i]) == FileAction::Stop) return RunEnd::TargetDirFailed;
       host_.setProgressPosition(int32_t(i + 1));
       host_.pumpEvents();
     }
@@ -89,115 +101,153 @@ class Run {
   }
 
  private:
-  FileEnd processFile(const std::string& path) {
+  FileAction processFile(const std::string& path) {
     host_.showCurrentFile(path);
     host_.pumpEvents();
+    OpenSource source;
+    const FileStep step = decide(path, source);
+
+    FileDecision decision;
+    decision.source = path;
+    decision.target = step.target;
+    decision.action = step.action;
+    decision.hits = step.hits;
+    if (step.text) decision.predictedSource = effects_.changedContent(path);
+    host_.showFileDecision(decision);
+
+    carryOut(path, step, source);
+    return step.action;
+  }
+
+  // Every decision of the output rules, with the effects that come before them (the
+  // target directory, the target's read-only bit) through effects_.
+  FileStep decide(const std::string& path, OpenSource& source) {
     const RunOptions& options = plan_.options;
+    FileStep step;
     // Writing into the sources, a link that leads out of the working directory would
     // lead the write there: it counts as system.
-    if (IsHiddenOrSystem(path, options.OverSource ? sourceTree() : nullptr)) return FileEnd::Next;
+    if (effects_.isHiddenOrSystem(path, options.OverSource ? sourceTree() : nullptr)) {
+      return step;
+    }
 
-    // The file is held open from here to its last write, so another program that opens
-    // it for writing meanwhile is noticed; the read-only bit and the size are those of
-    // the file as it was opened.
-    platform::SourceFile source;
-    if (source.open(path) != platform::SourceFile::Status::Ok) throw CannotOpenFile(path);
-    const bool sourceReadOnly = source.readOnly();
-    const int64_t size = source.identity().size;
-    const LineStream::Read read = ReaderOf(source);
+    source.read = effects_.openSource(path, source.file);
+    const LineStream::Read& read = source.read.read;
+    const int64_t size = source.read.size;
     stream_.start(read, size);
     stream_.next(input_);
 
     const TargetPaths target = TargetPathsFor(path, plan_.workBase, plan_.targetRoot);
-    platform::DirHandle targetDirectory;
-    if (!openTargetDirectory(target.directory, targetDirectory)) {
-      host_.showInformation(kCannotCreateTargetDirText);
-      return FileEnd::EndRun;
+    step.target = target.file;
+    if (!effects_.openTargetDirectory(plan_.targetRoot, target.directory, targetTree_,
+                                       source.directory)) {
+      step.action = FileAction::Stop;
+      return step;
     }
-    const std::string& targetPath = target.file;
-    platform::WriteRequest request;
-    request.tree = &*targetTree_;
-    request.directory = &targetDirectory;
-    request.replaces = options.OverSource ? &source : nullptr;
-    request.sourceMode = source.mode();
+    source.request.tree = targetTree_ ? &*targetTree_ : nullptr;
+    source.request.directory = source.directory.valid() ? &source.directory : nullptr;
+    source.request.replaces = options.OverSource ? &source.file : nullptr;
+    source.request.sourceMode = source.file.mode();
 
     const bool copyAllowed = options.CopyUnchanged && !options.OverSource;
     // A file larger than one block is tested before its first line is counted, reading
     // no further than its first NUL.
-    const bool asText = options.NoSafety || (stream_.ended() ? LooksLikeText(input_, size)
-                                                             : StreamLooksLikeText(read, size));
-    if (asText) {
-      const bool wholeFile = stream_.ended();
-      bool changed = replaceBlock(true);
-      while (stream_.next(input_)) changed = replaceBlock(true) || changed;
+    step.text = options.NoSafety || (stream_.ended() ? LooksLikeText(input_, size)
+                                                     : StreamLooksLikeText(read, size));
+    if (step.text) {
+      source.wholeFile = stream_.ended();
+      int64_t firstLine = 0;
+      bool changed = false;
+      do {
+        changed = replaceBlock(&step) || changed;
+        host_.showTextBlock(TextBlock{path, firstLine, input_, output_});
+        firstLine += int64_t(input_.size());
+      } while (stream_.next(input_));
       if (changed) counters_.add(RunCounter::FilesChanged);
-      if (!targetWritable(targetPath, source)) return FileEnd::Next;
+      if (!targetWritable(step.target, source.file)) return step;
 
-      if (!options.OverFiles && platform::FileExists(targetPath)) {
-        host_.showInformation(kOverwriteText);
+      // Every row of the text-file table marks the target, also where nothing is written.
+      step.markReadOnly = source.read.readOnly;
+      if (!options.OverFiles && effects_.fileExists(step.target)) {
+        step.action = FileAction::Exists;
       } else if (changed) {
-        ensureSourceUnchanged(source);
-        if (wholeFile) {
-          SaveLines(output_, targetPath, request);
-        } else {
-          saveStreamed(read, size, targetPath, request);
-        }
+        step.action = FileAction::Write;
       } else if (copyAllowed) {
-        ensureSourceUnchanged(source);
-        CopyWholeFile(source, targetPath, request);
+        step.action = FileAction::Copy;
       }
-      if (sourceReadOnly) platform::SetReadOnly(targetPath);
-      return FileEnd::Next;
+      return step;
     }
 
-    if (!copyAllowed || !targetWritable(targetPath, source)) return FileEnd::Next;
-    if (!options.OverFiles && platform::FileExists(targetPath)) {
-      host_.showInformation(kOverwriteText);
-      return FileEnd::Next;
+    if (!copyAllowed || !targetWritable(step.target, source.file)) return step;
+    if (!options.OverFiles && effects_.fileExists(step.target)) {
+      step.action = FileAction::Exists;
+    } else {
+      step.action = FileAction::Copy;
+      step.markReadOnly = source.read.readOnly;
     }
-    ensureSourceUnchanged(source);
-    CopyWholeFile(source, targetPath, request);
-    if (sourceReadOnly) platform::SetReadOnly(targetPath);
-    return FileEnd::Next;
+    return step;
+  }
+
+  // The changes and the messages a decision stands for; a dry run shows no message,
+  // its decisions say it all.
+  void carryOut(const std::string& path, const FileStep& step, OpenSource& source) {
+    const bool real = mode_ == RunMode::Real;
+    switch (step.action) {
+      case FileAction::Write:
+        effects_.writeText(step.target, source.file, source.request, newText(source));
+        break;
+      case FileAction::Copy:
+        effects_.copyFile(path, source.file, step.target, source.request);
+        break;
+      case FileAction::Exists:
+        if (real) host_.showInformation(kOverwriteText);
+        break;
+      case FileAction::Stop:
+        if (real) host_.showInformation(kCannotCreateTargetDirText);
+        break;
+      case FileAction::Skip:
+        break;
+    }
+    if (step.markReadOnly) effects_.markReadOnly(step.target);
   }
 
   // Writing into the sources, clearing the read-only bit changes the source itself; that
   // change is the run's own, not another program's.
   bool targetWritable(const std::string& targetPath, platform::SourceFile& source) {
-    const bool writable =
-        TargetWritable(targetPath, plan_.options.IgnoreReadOnly, &*targetTree_);
-    if (plan_.options.OverSource) source.acceptOwnMetadataChange();
+    const bool writable = effects_.targetWritable(targetPath, plan_.options.IgnoreReadOnly,
+                                                  targetTree_ ? &*targetTree_ : nullptr);
+    if (plan_.options.OverSource && source.isOpen()) source.acceptOwnMetadataChange();
     return writable;
   }
 
-  // Replaces in the block of lines in input_, into output_, counting when asked.
-  bool replaceBlock(bool count) {
-    if (!count) return ReplaceInLines(input_, output_, plan_.search, nullptr, nullptr);
+  // Replaces in the block of lines in input_, into output_, counting into step when
+  // given.
+  bool replaceBlock(FileStep* step) {
+    if (!step) return ReplaceInLines(input_, output_, plan_.search, nullptr, nullptr);
     return ReplaceInLines(
-        input_, output_, plan_.search, [this] { counters_.add(RunCounter::HitsFound); },
+        input_, output_, plan_.search,
+        [this, step] {
+          ++step->hits;
+          counters_.add(RunCounter::HitsFound);
+        },
         [this] { counters_.add(RunCounter::LinesRead); });
   }
 
-  // A file larger than one block: its lines have been counted, so the replacement is
-  // made once more, block by block, into the staged new file.
-  void saveStreamed(const LineStream::Read& read, int64_t size, const std::string& targetPath,
-                    const platform::WriteRequest& request) {
-    platform::FileTransaction write;
-    platform::TransactionResult result = write.begin(targetPath, request);
-    stream_.start(read, size);
-    while (result == platform::TransactionResult::Ok && stream_.next(input_)) {
-      replaceBlock(false);
-      result = write.append(output_.joined());
+  // The new text of a changed file. A file larger than one block has had its lines
+  // counted, so the replacement is made once more, block by block, as it is written.
+  TextContent newText(OpenSource& source) {
+    TextContent content;
+    if (source.wholeFile) {
+      content.whole = &output_;
+      return content;
     }
-    if (result == platform::TransactionResult::Ok) result = write.commit();
-    RaiseWriteFailure(result, targetPath, targetPath);
-  }
-
-  // A source that another program opened for writing or changed while it was processed
-  // is not written anywhere: its content may be half of an edit. Writing into the
-  // sources, the write itself checks the file it replaces.
-  void ensureSourceUnchanged(const platform::SourceFile& source) const {
-    if (!plan_.options.OverSource && !source.unchanged()) throw CannotOpenFile(source.path());
+    content.blocks = [this, &source](const std::function<bool(std::string_view)>& sink) {
+      stream_.start(source.read.read, source.read.size);
+      while (stream_.next(input_)) {
+        replaceBlock(nullptr);
+        if (!sink(output_.joined())) return;
+      }
+    };
+    return content;
   }
 
   // The working directory as the tree of the writes into the sources.
@@ -206,21 +256,10 @@ class Run {
     return targetTree_ ? &*targetTree_ : nullptr;
   }
 
-  // The target root is made with every missing parent and opened once; every level
-  // below it is then opened or made without following a link, so a link where the
-  // target tree needs a directory is a directory that cannot be created.
-  bool openTargetDirectory(const std::string& directory, platform::DirHandle& handle) {
-    if (!targetTree_) {
-      if (!CreateDirectoryPath(plan_.targetRoot)) return false;
-      targetTree_ = platform::WriteTree::Open(plan_.targetRoot);
-      if (!targetTree_) return false;
-    }
-    return targetTree_->openDirectory(directory, true, handle) ==
-           platform::WriteTree::DirStatus::Ok;
-  }
-
   RunDisplays& host_;
   RunPlan plan_;
+  RunEffects& effects_;
+  RunMode mode_;
   RunCounters counters_;
   std::optional<platform::WriteTree> targetTree_;
   LineStream stream_;
@@ -230,24 +269,36 @@ class Run {
 
 }  // namespace
 
-RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host) {
+LineSearch LineSearchFor(const RunOptions& options) {
+  return MakeLineSearch(options.Search, options.RemoveMode ? std::string() : options.Replace,
+                        options.CaseSensitive);
+}
+
+RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host, RunMode mode) {
   if (options.busy()) return RunEnd::NotStarted;
   BusyGuard busy(options);
 
-  options.confirmUnsafeMode();
-  if (!options.runOptions().OverSource) {
-    options.setTargetDirText(NormalizeDirectoryText(options.targetDirText()));
-  }
-  options.setWorkDirText(NormalizeDirectoryText(options.workDirText()));
-  options.saveOptions();
-
   RunPlan plan;
-  plan.options = options.runOptions();
+  if (mode == RunMode::Real) {
+    options.confirmUnsafeMode();
+    if (!options.runOptions().OverSource) {
+      options.setTargetDirText(NormalizeDirectoryText(options.targetDirText()));
+    }
+    options.setWorkDirText(NormalizeDirectoryText(options.workDirText()));
+    options.saveOptions();
+    plan.options = options.runOptions();
+  } else {
+    // The same directories, normalised without touching the fields or the settings.
+    plan.options = options.runOptions();
+    if (!plan.options.OverSource) {
+      plan.options.TargetDir = NormalizeDirectoryText(options.targetDirText());
+    }
+    plan.options.WorkDir = NormalizeDirectoryText(options.workDirText());
+  }
   const RunOptions& chosen = plan.options;
   plan.workBase = EnsureTrailingSeparator(chosen.WorkDir);
   plan.targetRoot = chosen.OverSource ? chosen.WorkDir : chosen.TargetDir;
-  plan.search = MakeLineSearch(chosen.Search, chosen.RemoveMode ? std::string() : chosen.Replace,
-                               chosen.CaseSensitive);
+  plan.search = LineSearchFor(chosen);
 
   FileList files;
   const int32_t count = BuildFileList(files, chosen.WorkDir, chosen.Extensions, chosen.Subdirs,
@@ -256,7 +307,11 @@ RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host) {
   host.setProgressPosition(0);
   host.setProgressMaximum(count);
 
-  Run run(host, std::move(plan));
+  FileEffects real;
+  std::optional<DryEffects> dry;
+  if (mode == RunMode::Dry) dry.emplace(files);
+  RunEffects& effects = dry ? static_cast<RunEffects&>(*dry) : real;
+  Run run(host, std::move(plan), effects, mode);
   return run.processAll(files);
 }
 

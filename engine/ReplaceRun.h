@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/LineReplace.h"
 #include "engine/RunHost.h"
 #include "files/RunOptions.h"
 
@@ -20,9 +21,19 @@ enum class RunEnd {
   TargetDirFailed,  // ended early after "Nemohu vytvořit cílový adresář."
 };
 
+// Real: the run. Dry: the same steps and decisions with every change left out: no
+// safety question (NoSafety as stored), no directory field or settings written, no
+// file, directory or attribute changed, no message shown. Its decisions go to
+// showFileDecision, and it ends where the run would, with the same errors.
+enum class RunMode { Real, Dry };
+
 // Performs one run with the options and the displays of a front end. File errors end
-// it with quorvel::Error; the busy flag is cleared on every way out.
-RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& displays);
+// it with quorvel::Error, and so does whatever the displays throw; the busy flag is
+// cleared on every way out.
+RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& displays, RunMode mode = RunMode::Real);
+
+// The search of a run with these options.
+LineSearch LineSearchFor(const RunOptions& options);
 
 // Where the run puts the file at sourcePath: its directory's place below workBase (the
 // working directory with a trailing separator) repeated under targetRoot.

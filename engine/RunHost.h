@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "files/FileList.h"
 #include "files/RunOptions.h"
@@ -13,6 +14,33 @@
 namespace quorvel {
 
 enum class RunCounter { LinesRead, HitsFound, FilesChanged };
+
+class LineList;
+
+// What a run does with one listed file: saves the changed text, copies the file
+// unchanged, shows the overwrite message instead, passes over it, or ends there because
+// the target directory cannot be created.
+enum class FileAction { Write, Copy, Exists, Skip, Stop };
+
+struct FileDecision {
+  std::string_view source;
+  std::string_view target;  // empty when the source was passed over unread
+  FileAction action = FileAction::Skip;
+  int64_t hits = 0;
+  // In a dry run, the source's bytes where an earlier file of the same run would have
+  // written them; null where the file on disk is what the run reads.
+  const std::string* predictedSource = nullptr;
+};
+
+// One block of whole lines of a file handled as text, as read and after the
+// replacement; the lines of a file come block by block, all before its decision.
+// Valid during the notification only.
+struct TextBlock {
+  std::string_view source;
+  int64_t firstLine = 0;  // the number of the block's first line in the file, from 0
+  const LineList& before;
+  const LineList& after;
+};
 
 class RunOptionsHost {
  public:
@@ -46,6 +74,11 @@ class RunDisplays {
 
   // A modal information message; returns when the user has closed it.
   virtual void showInformation(const std::string& text) = 0;
+  // Each block of a text file, then each listed file's decision, told before it is
+  // carried out: an error of reading a file comes before its decision, one of writing
+  // it after.
+  virtual void showTextBlock(const TextBlock& block) { (void)block; }
+  virtual void showFileDecision(const FileDecision& decision) { (void)decision; }
   // Handles pending window events. Called after every display update, so a window
   // should keep it cheap.
   virtual void pumpEvents() = 0;

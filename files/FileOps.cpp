@@ -8,14 +8,13 @@
 
 namespace quorvel {
 
-namespace {
-
-// A file, not a directory, exists at path: the attributes that count for it.
 std::optional<platform::Attributes> FileAttributes(const std::string& path) {
   std::optional<platform::Attributes> attributes = platform::GetAttributes(path);
   if (attributes && attributes->directory) return std::nullopt;
   return attributes;
 }
+
+namespace {
 
 bool CountsAsSystem(const platform::Attributes& attributes, const std::string& path,
                     const platform::WriteTree* tree) {
@@ -29,26 +28,45 @@ bool IsHiddenOrSystem(const std::string& path, const platform::WriteTree* tree) 
   return attributes && (attributes->hidden || CountsAsSystem(*attributes, path, tree));
 }
 
+TargetCheck CheckTarget(const std::optional<platform::Attributes>& file,
+                        const std::string& targetPath, bool ignoreReadOnly,
+                        const platform::WriteTree* tree) {
+  TargetCheck check;
+  if (!file) return check;
+  if (file->hidden || CountsAsSystem(*file, targetPath, tree) ||
+      (file->readOnly && !ignoreReadOnly)) {
+    check.writable = false;
+  } else {
+    check.clearsReadOnly = file->readOnly;
+  }
+  return check;
+}
+
 bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly,
                     const platform::WriteTree* tree) {
-  std::optional<platform::Attributes> attributes = FileAttributes(targetPath);
-  if (!attributes) return true;
-  if (attributes->hidden || CountsAsSystem(*attributes, targetPath, tree)) return false;
-  if (attributes->readOnly) {
-    if (!ignoreReadOnly) return false;
-    platform::ClearReadOnly(targetPath);
-  }
-  return true;
+  const TargetCheck check =
+      CheckTarget(FileAttributes(targetPath), targetPath, ignoreReadOnly, tree);
+  if (check.clearsReadOnly) platform::ClearReadOnly(targetPath);
+  return check.writable;
+}
+
+bool CreateDirectoryPathWith(const std::string& path,
+                             const std::function<bool(const std::string&)>& isDirectory,
+                             const std::function<bool(const std::string&)>& makeLevel) {
+  const std::string trimmed = NativePaths::DropTrailingSeparator(path);
+  if (NativePaths::IsCreateRoot(trimmed) || isDirectory(trimmed)) return true;
+  const std::string parent = NativePaths::CreateParent(trimmed);
+  if (parent == trimmed) return true;
+  return CreateDirectoryPathWith(parent, isDirectory, makeLevel) && makeLevel(trimmed);
 }
 
 bool CreateDirectoryPath(const std::string& path) {
-  const std::string trimmed = NativePaths::DropTrailingSeparator(path);
-  if (NativePaths::IsCreateRoot(trimmed) || platform::DirectoryExists(trimmed)) return true;
-  const std::string parent = NativePaths::CreateParent(trimmed);
-  if (parent == trimmed) return true;
-  if (!CreateDirectoryPath(parent)) return false;
-  // Another program may have made it meanwhile; what counts is that it exists.
-  return platform::MakeDirectory(trimmed) || platform::DirectoryExists(trimmed);
+  return CreateDirectoryPathWith(
+      path, [](const std::string& level) { return platform::DirectoryExists(level); },
+      [](const std::string& level) {
+        // Another program may have made it meanwhile; what counts is that it exists.
+        return platform::MakeDirectory(level) || platform::DirectoryExists(level);
+      });
 }
 
 void CopyWholeFile(const std::string& source, const std::string& destination) {

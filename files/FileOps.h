@@ -3,8 +3,11 @@
 // files are passed over or may be written, directories with every missing parent, the
 // byte copy of a file, and the error that a failed write stands for.
 
+#include <functional>
+#include <optional>
 #include <string>
 
+#include "platform/FileSystem.h"
 #include "platform/FileTransaction.h"
 
 namespace quorvel {
@@ -15,8 +18,24 @@ bool IsHiddenOrSystem(const std::string& path, const platform::WriteTree* tree =
 // a tree, a link that leads out of it is system and may not be written.
 bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly,
                     const platform::WriteTree* tree = nullptr);
+// What TargetWritable decides for a target with these attributes (none: no file there),
+// without changing anything; a link counts by where it leads, as found by tree.
+struct TargetCheck {
+  bool writable = true;
+  bool clearsReadOnly = false;
+};
+TargetCheck CheckTarget(const std::optional<platform::Attributes>& file,
+                        const std::string& targetPath, bool ignoreReadOnly,
+                        const platform::WriteTree* tree);
+// The attributes of the file at path; nothing when there is none or a directory is there.
+std::optional<platform::Attributes> FileAttributes(const std::string& path);
 // True when the directory exists afterwards, every missing parent created.
 bool CreateDirectoryPath(const std::string& path);
+// The same walk over the levels, with what counts as an existing directory and how one
+// missing level is made left to the caller.
+bool CreateDirectoryPathWith(const std::string& path,
+                             const std::function<bool(const std::string&)>& isDirectory,
+                             const std::function<bool(const std::string&)>& makeLevel);
 // A byte copy carrying the last-write time; throws quorvel::Error.
 void CopyWholeFile(const std::string& source, const std::string& destination);
 // The same from a source the caller holds open, written as request says.

@@ -287,12 +287,18 @@ std::optional<WriteTree> WriteTree::Open(const std::string& root) {
 }
 
 std::optional<std::string> WriteTree::relativeOf(const std::string& path) const {
+  return RelativeBelow(given_, path);
+}
+
+std::optional<std::string> WriteTree::RelativeBelow(const std::string& givenRoot,
+                                                    const std::string& path) {
+  const std::string root = WithoutTrailingSlashes(givenRoot);
   std::string rest;
-  if (path == given_) {
+  if (path == root) {
     rest.clear();
-  } else if (path.size() > given_.size() && path.compare(0, given_.size(), given_) == 0 &&
-             path[given_.size()] == '/') {
-    rest = path.substr(given_.size() + 1);
+  } else if (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+             path[root.size()] == '/') {
+    rest = path.substr(root.size() + 1);
   } else {
     return std::nullopt;
   }

@@ -76,6 +76,10 @@ class WriteTree {
   // The part of path below the given root ("" for the root itself), or nothing when
   // path does not start with the given root; "." and ".." levels count as outside.
   std::optional<std::string> relativeOf(const std::string& path) const;
+  // The same below a root that need not exist yet, given as a tree would be opened on
+  // it; a trailing '/' of path is not taken off.
+  static std::optional<std::string> RelativeBelow(const std::string& givenRoot,
+                                                  const std::string& path);
 
  private:
   std::string given_;

@@ -19,10 +19,10 @@ void ControlOptions::saveOptions() { SaveOptions(controls_); }
 RunOptions ControlOptions::runOptions() const { return ReadRunOptions(controls_); }
 void ControlOptions::loadOptions() { LoadOptions(controls_); }
 
-RunEnd RunBatchJob(ControlOptions& options, RunDisplays& displays) {
+RunEnd RunBatchJob(ControlOptions& options, RunDisplays& displays, RunMode mode) {
   options.loadOptions();
-  const RunEnd end = ReplaceRun(options, displays);
-  options.saveOptions();
+  const RunEnd end = ReplaceRun(options, displays, mode);
+  if (mode == RunMode::Real) options.saveOptions();
   return end;
 }
 

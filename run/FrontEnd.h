@@ -34,7 +34,8 @@ class ControlOptions final : public RunOptionsHost {
 };
 
 // One batch job: the options loaded from the settings file, one run, the options
-// saved. Errors end it with quorvel::Error before the save.
-RunEnd RunBatchJob(ControlOptions& options, RunDisplays& displays);
+// saved. Errors end it with quorvel::Error before the save. A dry job saves nothing.
+RunEnd RunBatchJob(ControlOptions& options, RunDisplays& displays,
+                   RunMode mode = RunMode::Real);
 
 }  // namespace quorvel

@@ -9,7 +9,7 @@ packages=(
   libicu-dev libcurl4-openssl-dev libjpeg-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick xdotool fonts-dejavu-core fontconfig libxcb1-dev
-  python3 perl time bc sd
+  python3 perl time bc sd patch
   dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db groff-base gzip
   util-linux
 )

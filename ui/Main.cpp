@@ -20,6 +20,7 @@
 #include "ui/LevelProgressBar.h"
 #include "ui/LinkLabel.h"
 #include "ui/PanelInfo.h"
+#include "ui/PreviewForm.h"
 
 
 namespace quorvel {
@@ -86,6 +87,14 @@ void TMainForm::ActionButtonClick() {
   guarded([this] {
     ReplaceRun(options_, *this);
     flushRunDisplays();
+  });
+}
+
+void TMainForm::PreviewButtonClick() {
+  if (busy_) return;
+  guarded([this] {
+    TPreviewForm preview(options_, dialogs_, this);
+    preview.run();
   });
 }
 

@@ -184,6 +184,9 @@ void TMainForm::buildFilesPanel() {
            CSVLabel, ColumnLabel, ColumnEdit, DelimiterLabel, DelimiterEdit, SYLKCheck}) {
     hidden->hide();
   }
+  PreviewButton = AddButton(FilesPanel, "PreviewButton", "Náhled změn...", GlowSet::Panel,
+                            QRect(8, 150, 172, 25));
+  connect(PreviewButton, &GlowButton::clicked, this, &TMainForm::PreviewButtonClick);
 }
 
 void TMainForm::buildResultsPanel() {
@@ -262,6 +265,9 @@ void TMainForm::setHints() {
       {FilesCountValue,
        "Po kliknutí se přepočítá počet souborů, který bude upravován.\r\nSlouží hlavně k tomu, "
        "aby bylo předem vidět,  kolik práce bude."},
+      {PreviewButton,
+       "Ukáže, které soubory by akce při současném nastavení změnila a jak, \r\naniž by "
+       "cokoli zapsala."},
       {RecalcButton, "Přepočte počet souborů, které budou při současném nastavení zpracovávány."},
       {TargetDirEdit,
        "Adresář, kam se mají ukládat upravené verze souborů ze \r\nzdrojového adresáře. "
@@ -303,7 +309,7 @@ void TMainForm::chainTabOrder() {
       SearchEdit,          ReplaceEdit,          RemoveCheck,
       CaseCheck,           WorkDirEdit,          SubdirectoriesCheck,
       ExtensionsEdit,      ColumnEdit,           DelimiterEdit,
-      SYLKCheck,           RecalcButton,         TargetDirEdit,
+      SYLKCheck,           PreviewButton,        RecalcButton,         TargetDirEdit,
       OverwriteFilesCheck, OverwriteSourceCheck, CopyCheck,
       IgnoreReadOnlyCheck, NoSafetyCheck,        SaveAsButton,
       ActionButton,        CloseButton,          AboutButton,

@@ -58,6 +58,10 @@ TEST(CommandLineTest, ParsesEachConvention) {
       {Program::Batch, {"-hV"}, Action::UsageError, {}},
       {Program::Batch, {"--unknown", "--help"}, Action::UsageError, {}},
       {Program::Batch, {"a.ini", "b.ini"}, Action::Run, "a.ini"},
+      {Program::Batch, {"--dry-run", "job.ini"}, Action::Run, "job.ini"},
+      {Program::Batch, {"--diff", "job.ini", "--dry-run"}, Action::Run, "job.ini"},
+      {Program::Batch, {"--diff", "job.ini"}, Action::UsageError, {}},
+      {Program::Batch, {"--", "--dry-run"}, Action::Run, "--dry-run"},
       // The window takes its first argument whole and ignores the rest.
       {Program::Window, {}, Action::Run, {}},
       {Program::Window, {""}, Action::Run, {}},
@@ -78,6 +82,19 @@ TEST(CommandLineTest, ParsesEachConvention) {
     EXPECT_EQ(parsed.settingsFile, row.settingsFile) << shown;
     EXPECT_EQ(parsed.problem.empty(), row.action != Action::UsageError) << shown;
   }
+}
+
+TEST(CommandLineTest, DryRunAndDiffAreTakenWhereverTheyStand) {
+  const CommandLine plain = Parse(Program::Batch, {"job.ini"});
+  EXPECT_FALSE(plain.dryRun);
+  EXPECT_FALSE(plain.diff);
+  const CommandLine dry = Parse(Program::Batch, {"job.ini", "--dry-run"});
+  EXPECT_TRUE(dry.dryRun);
+  EXPECT_FALSE(dry.diff);
+  const CommandLine diff = Parse(Program::Batch, {"--diff", "--dry-run", "job.ini"});
+  EXPECT_TRUE(diff.dryRun);
+  EXPECT_TRUE(diff.diff);
+  EXPECT_EQ(Parse(Program::Batch, {"--diff", "job.ini"}).problem, "--diff needs --dry-run");
 }
 
 TEST(CommandLineTest, AnswersGoToTheirStreamsWithTheirStatus) {

@@ -187,6 +187,7 @@ TEST_F(MainFormTest, EveryControlHasItsPlaceTextAndVisibility) {
       {"ResultHeader", "ResultsPanel", {2, 0, 369, 17}, " Náhledy a výsledky", true},
       {"FilesCountLabel", "ResultsPanel", {8, 24, 150, 13}, "Bude se zpracovávat souborů :", true},
       {"FilesCountValue", "ResultsPanel", {168, 24, -1, 13}, "klikněte pro přepočet", true},
+      {"PreviewButton", "FilesPanel", {8, 150, 172, 25}, "Náhled změn...", true},
       {"RecalcButton", "ResultsPanel", {333, 24, 28, 25}, "??", true},
       {"TargetDirLabel",
        "ResultsPanel",
@@ -275,8 +276,8 @@ TEST_F(MainFormTest, TabVisitsThePanelsInOrderSkipsHiddenControlsAndStartsInSear
   } while (widget != get("SearchEdit") && visited.size() < 100);
   const std::vector<QString> expected = {
       "SearchEdit",          "ReplaceEdit",         "RemoveCheck",          "CaseCheck",
-      "WorkDirEdit",         "SubdirectoriesCheck", "ExtensionsEdit",       "RecalcButton",
-      "TargetDirEdit",       "OverwriteFilesCheck", "OverwriteSourceCheck", "CopyCheck",
+      "WorkDirEdit",         "SubdirectoriesCheck", "ExtensionsEdit",       "PreviewButton",
+      "RecalcButton",        "TargetDirEdit",       "OverwriteFilesCheck", "OverwriteSourceCheck", "CopyCheck",
       "IgnoreReadOnlyCheck", "NoSafetyCheck",       "SaveAsButton",         "ActionButton",
       "CloseButton",         "AboutButton",
   };
@@ -303,6 +304,9 @@ TEST_F(MainFormTest, HintsHaveTheirExactTextsAndTheApplicationWideSettings) {
       {"FilesCountValue",
        "Po kliknutí se přepočítá počet souborů, který bude upravován.\r\nSlouží hlavně k tomu, aby "
        "bylo předem vidět,  kolik práce bude."},
+      {"PreviewButton",
+       "Ukáže, které soubory by akce při současném nastavení změnila a jak, \r\naniž by cokoli "
+       "zapsala."},
       {"RecalcButton", "Přepočte počet souborů, které budou při současném nastavení zpracovávány."},
       {"TargetDirEdit",
        "Adresář, kam se mají ukládat upravené verze souborů ze \r\nzdrojového adresáře. Ukládají "

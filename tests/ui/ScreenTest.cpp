@@ -295,7 +295,7 @@ TEST_F(ScreenTest, TheProgressPanelIsOnTheScreenThroughoutAListing) {
       QWidget* button = form_->findChild<QWidget*>("RecalcButton");
       const QPoint at = XServer::instance->placeOf(*button).center();
       ASSERT_TRUE(XServer::instance->click(at));
-      QTest::qWaitFor([&] { return !seen.isNull(); }, 10000);
+      (void)QTest::qWaitFor([&] { return !seen.isNull(); }, 10000);
       ASSERT_FALSE(seen.isNull()) << "no panel during the listing";
       SetListingHookForTesting(nullptr);
 
@@ -310,7 +310,7 @@ TEST_F(ScreenTest, TheProgressPanelIsOnTheScreenThroughoutAListing) {
       EXPECT_GT(textPixels, 100);
       EXPECT_TRUE(seen == drawn) << "the screen shows the panel as it paints itself";
       EXPECT_EQ(form_->findChild<QLabel*>("FilesCountValue")->text(), "1");
-      QTest::qWaitFor([&] { return openPanel() == nullptr; }, 1000);
+      (void)QTest::qWaitFor([&] { return openPanel() == nullptr; }, 1000);
       EXPECT_EQ(openPanel(), nullptr);
     }
   }
