@@ -12,6 +12,7 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTransaction.h"
+#include "platform/RunJournal.h"
 
 namespace quorvel {
 
@@ -76,7 +77,8 @@ LineStream::Read ReaderOf(platform::SourceFile& source) {
 
 class Run {
  public:
-  Run(RunDisplays& host, RunPlan plan) : host_(host), plan_(std::move(plan)), counters_(host) {}
+  Run(RunDisplays& host, RunPlan plan, platform::RunJournal& journal)
+      : host_(host), plan_(std::move(plan)), counters_(host), journal_(journal) {}
 
   RunEnd processAll(const FileList& files) {
     counters_.reset();
@@ -118,6 +120,7 @@ class Run {
     request.tree = &*targetTree_;
     request.replaces = options.OverSource ? &source : nullptr;
     request.sourceMode = source.mode();
+    request.journal = &journal_;
 
     const bool copyAllowed = options.CopyUnchanged && !options.OverSource;
     // A file larger than one block is tested before its first line is counted, reading
@@ -144,7 +147,7 @@ class Run {
         ensureSourceUnchanged(source);
         CopyWholeFile(source, targetPath, request);
       }
-      if (sourceReadOnly) platform::SetReadOnly(targetPath);
+      if (sourceReadOnly) platform::SetReadOnly(targetPath, &journal_);
       return FileEnd::Next;
     }
 
@@ -155,7 +158,7 @@ class Run {
     }
     ensureSourceUnchanged(source);
     CopyWholeFile(source, targetPath, request);
-    if (sourceReadOnly) platform::SetReadOnly(targetPath);
+    if (sourceReadOnly) platform::SetReadOnly(targetPath, &journal_);
     return FileEnd::Next;
   }
 
@@ -163,7 +166,7 @@ class Run {
   // change is the run's own, not another program's.
   bool targetWritable(const std::string& targetPath, platform::SourceFile& source) {
     const bool writable =
-        TargetWritable(targetPath, plan_.options.IgnoreReadOnly, &*targetTree_);
+        TargetWritable(targetPath, plan_.options.IgnoreReadOnly, &*targetTree_, &journal_);
     if (plan_.options.OverSource) source.acceptOwnMetadataChange();
     return writable;
   }
@@ -208,18 +211,19 @@ class Run {
   // target tree needs a directory is a directory that cannot be created.
   bool openTargetDirectory(const std::string& directory) {
     if (!targetTree_) {
-      if (!CreateDirectoryPath(plan_.targetRoot)) return false;
+      if (!CreateDirectoryPath(plan_.targetRoot, &journal_)) return false;
       targetTree_ = platform::WriteTree::Open(plan_.targetRoot);
       if (!targetTree_) return false;
     }
     platform::DirHandle handle;
-    return targetTree_->openDirectory(directory, true, handle) ==
+    return targetTree_->openDirectory(directory, true, handle, &journal_) ==
            platform::WriteTree::DirStatus::Ok;
   }
 
   RunDisplays& host_;
   RunPlan plan_;
   RunCounters counters_;
+  platform::RunJournal& journal_;
   std::optional<platform::WriteTree> targetTree_;
   LineStream stream_;
   LineList input_;
@@ -254,7 +258,9 @@ RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host) {
   host.setProgressPosition(0);
   host.setProgressMaximum(count);
 
-  Run run(host, std::move(plan));
+  // Everything the run writes is journaled, so that it can be taken back.
+  platform::RunJournal journal(options.settingsFilePath());
+  Run run(host, std::move(plan), journal);
   return run.processAll(files);
 }
 

@@ -5,6 +5,7 @@
 #include "files/PathText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/RunJournal.h"
 
 namespace quorvel {
 
@@ -30,25 +31,29 @@ bool IsHiddenOrSystem(const std::string& path, const platform::WriteTree* tree) 
 }
 
 bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly,
-                    const platform::WriteTree* tree) {
+                    const platform::WriteTree* tree, platform::RunJournal* journal) {
   std::optional<platform::Attributes> attributes = FileAttributes(targetPath);
   if (!attributes) return true;
   if (attributes->hidden || CountsAsSystem(*attributes, targetPath, tree)) return false;
   if (attributes->readOnly) {
     if (!ignoreReadOnly) return false;
-    platform::ClearReadOnly(targetPath);
+    platform::ClearReadOnly(targetPath, journal);
   }
   return true;
 }
 
-bool CreateDirectoryPath(const std::string& path) {
+bool CreateDirectoryPath(const std::string& path, platform::RunJournal* journal) {
   const std::string trimmed = NativePaths::DropTrailingSeparator(path);
   if (NativePaths::IsCreateRoot(trimmed) || platform::DirectoryExists(trimmed)) return true;
   const std::string parent = NativePaths::CreateParent(trimmed);
   if (parent == trimmed) return true;
-  if (!CreateDirectoryPath(parent)) return false;
+  if (!CreateDirectoryPath(parent, journal)) return false;
+  if (platform::MakeDirectory(trimmed)) {
+    if (journal) journal->recordDirectory(trimmed);
+    return true;
+  }
   // Another program may have made it meanwhile; what counts is that it exists.
-  return platform::MakeDirectory(trimmed) || platform::DirectoryExists(trimmed);
+  return platform::DirectoryExists(trimmed);
 }
 
 void CopyWholeFile(const std::string& source, const std::string& destination) {

@@ -13,10 +13,13 @@ namespace quorvel {
 bool IsHiddenOrSystem(const std::string& path, const platform::WriteTree* tree = nullptr);
 // Whether the target may be written; clears its read-only bit when ignoreReadOnly. With
 // a tree, a link that leads out of it is system and may not be written.
+// A journal records the cleared bit.
 bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly,
-                    const platform::WriteTree* tree = nullptr);
-// True when the directory exists afterwards, every missing parent created.
-bool CreateDirectoryPath(const std::string& path);
+                    const platform::WriteTree* tree = nullptr,
+                    platform::RunJournal* journal = nullptr);
+// True when the directory exists afterwards, every missing parent created (and, with a
+// journal, recorded).
+bool CreateDirectoryPath(const std::string& path, platform::RunJournal* journal = nullptr);
 // A byte copy carrying the last-write time; throws quorvel::Error.
 void CopyWholeFile(const std::string& source, const std::string& destination);
 // The same from a source the caller holds open, written as request says.
