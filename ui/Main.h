@@ -73,6 +73,7 @@ class TMainForm : public QWidget,
   void showError(const std::exception& error);
 
   void ActionButtonClick();
+  void UndoButtonClick();
   void FilesCountValueClick();
   void OverwriteSourceCheckClick(bool checked);
   void SaveAsButtonClick();
@@ -211,6 +212,7 @@ class TMainForm : public QWidget,
   QLabel* DelimiterLabel;
   FlatEdit* DelimiterEdit;
   QCheckBox* SYLKCheck;
+  GlowButton* UndoButton;
 
   HeaderStrip* ResultHeader;
   QLabel* FilesCountLabel;

@@ -184,6 +184,11 @@ void TMainForm::buildFilesPanel() {
            CSVLabel, ColumnLabel, ColumnEdit, DelimiterLabel, DelimiterEdit, SYLKCheck}) {
     hidden->hide();
   }
+
+  // Below the extension filter, where only the hidden controls are.
+  UndoButton = AddButton(FilesPanel, "UndoButton", "Vrátit poslední akci", GlowSet::Panel,
+                         QRect(189, 150, 172, 25));
+  connect(UndoButton, &GlowButton::clicked, this, &TMainForm::UndoButtonClick);
 }
 
 void TMainForm::buildResultsPanel() {
@@ -289,6 +294,9 @@ void TMainForm::setHints() {
        "Umožní uložení konfigurace do jiného INI souboru. \r\nPokud spustíte program z "
        "příkazové řádky se jménem INI \r\nsouboru v parametru, program se spustí, autoamticky "
        "stiskne Akce \r\ntlačítko a ukončí se."},
+      {UndoButton,
+       "Vrátí soubory, které poslední akce přepsala nebo vytvořila, do stavu před ní. \r\n"
+       "Soubory, které od té doby někdo změnil, ponechá beze změny."},
       {ActionButton,
        "Spustí akci. Akce nejde v jejím průběhu regulérně zastavit, \r\ntak s tím počítejte. "
        "Žádné potvrzovací dotazy nebudou vznášeny."},
@@ -303,7 +311,8 @@ void TMainForm::chainTabOrder() {
       SearchEdit,          ReplaceEdit,          RemoveCheck,
       CaseCheck,           WorkDirEdit,          SubdirectoriesCheck,
       ExtensionsEdit,      ColumnEdit,           DelimiterEdit,
-      SYLKCheck,           RecalcButton,         TargetDirEdit,
+      SYLKCheck,           UndoButton,           RecalcButton,
+      TargetDirEdit,
       OverwriteFilesCheck, OverwriteSourceCheck, CopyCheck,
       IgnoreReadOnlyCheck, NoSafetyCheck,        SaveAsButton,
       ActionButton,        CloseButton,          AboutButton,
