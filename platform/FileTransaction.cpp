@@ -410,6 +410,7 @@ struct FileTransaction::State {
   std::string prefix;  // before names relative to dirfd: empty, or the directory and '/'
   std::string own;     // the file's own name
   std::string name;    // prefix and own name: the file relative to dirfd
+  std::string absolute;  // for the journal, where known
   bool exists = false;
   struct stat old = {};
   int tempFd = -1;
@@ -443,6 +444,7 @@ struct Located {
   DirHandle dir;
   std::string dirPath;  // without a tree: the directory as a path
   std::string own;
+  std::string absolute;  // the file's absolute path where it is known without a look
   bool found = false;  // st holds the entry at the end (after a link)
   struct stat st = {};
 };
@@ -463,8 +465,10 @@ bool LocateTarget(const std::string& path, const WriteTree* tree, Located& at) {
     if (OpenLevels(tree->fd(), relDir, false, at.dir) != WriteTree::DirStatus::Ok) return false;
     dirfd = at.dir.fd();
     name = at.own;
+    at.absolute = tree->resolvedRoot() + "/" + *relative;
   } else {
     at.dirPath = dirPart;
+    if (!path.empty() && path[0] == '/') at.absolute = WithoutTrailingSlashes(path);
   }
   if (::fstatat(dirfd, name.c_str(), &at.st, AT_SYMLINK_NOFOLLOW) != 0) {
     // A missing directory shows when the temporary file cannot be made in it.
@@ -479,6 +483,7 @@ bool LocateTarget(const std::string& path, const WriteTree* tree, Located& at) {
   if (!real) return false;  // leads nowhere
   const std::string realPath(real);
   std::free(real);
+  at.absolute = realPath;
   if (tree) {
     if (!tree->leadsInside(realPath)) return false;
     const std::string& root = tree->resolvedRoot();
@@ -507,6 +512,7 @@ TransactionResult FileTransaction::begin(const std::string& path, const WriteReq
   Located at;
   if (!LocateTarget(path, request.tree, at)) return TransactionResult::CannotCreate;
   s.own = std::move(at.own);
+  s.absolute = std::move(at.absolute);
   if (at.dir.valid()) {
     s.dir = std::move(at.dir);
   } else if (at.dirPath.size() + 1 + s.own.size() + kTempNameExtra < PATH_MAX &&
@@ -718,7 +724,7 @@ TransactionResult FileTransaction::commit() {
       left.size = s.written;
       left.mtimeSec = timeFrom->mtimeSec;
       left.mtimeNsec = timeFrom->mtimeNsec;
-      record = journal->keepReplaced(s.dirfd, s.name, s.old, left, true);
+      record = journal->keepReplaced(s.dirfd, s.name, s.absolute, s.old, left, true);
       if (!record) {
         abort();
         return TransactionResult::WriteError;
@@ -752,8 +758,9 @@ TransactionResult FileTransaction::commit() {
   }
   uint64_t record = 0;
   if (journal) {
-    record = s.exists ? journal->keepReplaced(s.dirfd, s.name, s.old, IdentityOf(staged), false)
-                      : journal->recordCreated(s.dirfd, s.name, IdentityOf(staged));
+    record = s.exists
+                 ? journal->keepReplaced(s.dirfd, s.name, s.absolute, s.old, IdentityOf(staged), false)
+                 : journal->recordCreated(s.dirfd, s.name, s.absolute, IdentityOf(staged));
     if (!record) {
       abort();
       return TransactionResult::WriteError;

@@ -340,7 +340,8 @@ bool RunJournal::start() {
                         "\nsettings\t" + Escaped(settingsFile_) + "\n");
   if (ok) {
     recordsFd_ = ::openat(fd, kRecordsFile,
-                          O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+                          O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_DSYNC | O_NOFOLLOW | O_CLOEXEC,
+                          0600);
     ok = recordsFd_ >= 0;
   }
   if (fd >= 0) ::close(fd);
@@ -348,11 +349,12 @@ bool RunJournal::start() {
   return ok;
 }
 
-uint64_t RunJournal::append(const std::string& line, bool sync) {
+uint64_t RunJournal::append(const std::string& line) {
   if (!start()) return 0;
+  // The records file is written with O_DSYNC: each record is on disk when the write
+  // returns.
   const std::string whole = line + "\n";
   if (!WriteAll(recordsFd_, whole.data(), whole.size())) return 0;
-  if (sync && ::fdatasync(recordsFd_) != 0) return 0;
   return next_++;
 }
 
@@ -374,23 +376,15 @@ std::string RunJournal::absolutePath(int dirfd, const std::string& name) {
   return cachedReal_.empty() ? std::string() : JoinPath(cachedReal_, own);
 }
 
-uint64_t RunJournal::keepReplaced(int dirfd, const std::string& name, const struct stat& old,
-                                  const FileIdentity& left, bool inPlace) {
+uint64_t RunJournal::keepReplaced(int dirfd, const std::string& name, const std::string& known,
+                                  const struct stat& old, const FileIdentity& left, bool inPlace) {
   if (!enabled()) return 0;
-  const std::string path = absolutePath(dirfd, name);
+  const std::string path = known.empty() ? absolutePath(dirfd, name) : known;
   if (path.empty() || !start()) return 0;
   const std::string kept = std::to_string(next_);
   bool linked = false;
-  if (!inPlace && !g_copies && ::linkat(dirfd, name.c_str(), oldFd_, kept.c_str(), 0) == 0) {
-    // Nothing may have taken the name between the check and the link.
-    struct stat st;
-    linked = ::fstatat(oldFd_, kept.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-             st.st_dev == old.st_dev && st.st_ino == old.st_ino;
-    if (!linked) {
-      ::unlinkat(oldFd_, kept.c_str(), 0);
-      return 0;
-    }
-  }
+  // What the link keeps is whatever has the name now, the file the rename replaces.
+  if (!inPlace && !g_copies) linked = ::linkat(dirfd, name.c_str(), oldFd_, kept.c_str(), 0) == 0;
   if (!linked) {
     const int from = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (from < 0) return 0;
@@ -404,35 +398,34 @@ uint64_t RunJournal::keepReplaced(int dirfd, const std::string& name, const stru
       append("R\t" + kept + "\t" + Escaped(path) + "\t" + (linked ? "L" : "C") + "\t" +
                  IdentityFields(IdentityOfStat(old)) + "\t" + std::to_string(old.st_mode & 07777) +
                  "\t" + std::to_string(old.st_uid) + "\t" + std::to_string(old.st_gid) + "\t" +
-                 IdentityFields(left) + "\t" + (inPlace ? "1" : "0"),
-             true);
+                 IdentityFields(left) + "\t" + (inPlace ? "1" : "0"));
   if (!record) ::unlinkat(oldFd_, kept.c_str(), 0);
   return record;
 }
 
-uint64_t RunJournal::recordCreated(int dirfd, const std::string& name, const FileIdentity& left) {
+uint64_t RunJournal::recordCreated(int dirfd, const std::string& name, const std::string& known,
+                                   const FileIdentity& left) {
   if (!enabled()) return 0;
-  const std::string path = absolutePath(dirfd, name);
+  const std::string path = known.empty() ? absolutePath(dirfd, name) : known;
   if (path.empty() || !start()) return 0;
-  return append("C\t" + std::to_string(next_) + "\t" + Escaped(path) + "\t" + IdentityFields(left),
-                true);
+  return append("C\t" + std::to_string(next_) + "\t" + Escaped(path) + "\t" + IdentityFields(left));
 }
 
 void RunJournal::cancel(uint64_t record) {
   if (record == 0 || recordsFd_ < 0) return;
-  append("X\t" + std::to_string(next_) + "\t" + std::to_string(record), false);
+  append("X\t" + std::to_string(next_) + "\t" + std::to_string(record));
 }
 
 void RunJournal::recordDirectory(int parentfd, const std::string& level) {
   if (!enabled()) return;
   const std::string path = absolutePath(parentfd, level);
-  if (!path.empty() && start()) append("D\t" + std::to_string(next_) + "\t" + Escaped(path), false);
+  if (!path.empty() && start()) append("D\t" + std::to_string(next_) + "\t" + Escaped(path));
 }
 
 void RunJournal::recordDirectory(const std::string& path) {
   if (!enabled()) return;
   const std::string real = RealPath(path);
-  if (!real.empty() && start()) append("D\t" + std::to_string(next_) + "\t" + Escaped(real), false);
+  if (!real.empty() && start()) append("D\t" + std::to_string(next_) + "\t" + Escaped(real));
 }
 
 bool RunJournal::recordMode(const std::string& path, const struct stat& now, uint32_t after) {
@@ -441,8 +434,7 @@ bool RunJournal::recordMode(const std::string& path, const struct stat& now, uin
   if (real.empty() || !start()) return false;
   return append("M\t" + std::to_string(next_) + "\t" + Escaped(real) + "\t" +
                     std::to_string(now.st_mode & 07777) + "\t" + std::to_string(after) + "\t" +
-                    IdentityFields(IdentityOfStat(now)),
-                false) != 0;
+                    IdentityFields(IdentityOfStat(now))) != 0;
 }
 
 // ---- Listing and undo ----

@@ -3,8 +3,8 @@
 // run can be taken back. One folder per run below RunsDirectory(): a "run" file with
 // the start and the settings file, a "records" file with one line per change, and
 // "old/", which holds every replaced file whole (a hard link to the old inode where
-// that keeps it, a copy otherwise). Each record is written, and for a write synced,
-// before the step it describes, so a run killed half-way is known up to where it got.
+// that keeps it, a copy otherwise). Each record is on disk before the step it
+// describes, so a run killed half-way is known up to where it got.
 //
 // The write path calls the journal; nothing is on disk until the first record, so a
 // run that writes nothing leaves no journal. The journals past the newest kRunsKept
@@ -36,14 +36,17 @@ class RunJournal {
   // A journal with no place to live records nothing and refuses nothing.
   bool enabled() const { return !runs_.empty(); }
 
-  // Keeps the file at name (relative to dirfd), whose metadata is old, before a write
+  // Keeps the file at name (relative to dirfd; its absolute path, when the caller knows
+  // it, in path), whose metadata is old, before a write
   // replaces it, and records what the write will leave there. inPlace: the write
   // rewrites the inode itself, so a hard link would not keep the old bytes. Returns
   // the record's number, or 0 when the file cannot be kept: the write must not go on.
-  uint64_t keepReplaced(int dirfd, const std::string& name, const struct stat& old,
+  uint64_t keepReplaced(int dirfd, const std::string& name, const std::string& path,
+                        const struct stat& old,
                         const FileIdentity& left, bool inPlace);
   // Records the file the write will create at name; 0 when it cannot.
-  uint64_t recordCreated(int dirfd, const std::string& name, const FileIdentity& left);
+  uint64_t recordCreated(int dirfd, const std::string& name, const std::string& path,
+                         const FileIdentity& left);
   // The write that record announced did not happen.
   void cancel(uint64_t record);
   // A directory the run has just created: level in parentfd, or a path.
@@ -55,7 +58,7 @@ class RunJournal {
 
  private:
   bool start();
-  uint64_t append(const std::string& line, bool sync);
+  uint64_t append(const std::string& line);
   std::string absolutePath(int dirfd, const std::string& name);
 
   std::string runs_;
