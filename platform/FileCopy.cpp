@@ -10,6 +10,18 @@
 
 namespace quorvel::platform {
 
+FileIdentity IdentityOf(const struct stat& st) {
+  FileIdentity id;
+  id.device = uint64_t(st.st_dev);
+  id.inode = uint64_t(st.st_ino);
+  id.size = int64_t(st.st_size);
+  id.mtimeSec = int64_t(st.st_mtim.tv_sec);
+  id.mtimeNsec = int64_t(st.st_mtim.tv_nsec);
+  id.ctimeSec = int64_t(st.st_ctim.tv_sec);
+  id.ctimeNsec = int64_t(st.st_ctim.tv_nsec);
+  return id;
+}
+
 bool WriteAll(int fd, const char* data, size_t size, off_t at) {
   while (size > 0) {
     ssize_t n = at < 0 ? ::write(fd, data, size) : ::pwrite(fd, data, size, at);

@@ -1,12 +1,18 @@
 #pragma once
-// Byte and attribute copies between open files, for the write path and the run journal.
+// Byte and attribute copies between open files, and the identity of a file, for the
+// write path and the run journal.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/FileTransaction.h"
+
 namespace quorvel::platform {
+
+FileIdentity IdentityOf(const struct stat& st);
 
 // Writes every byte, at the current position or, with at given, from there on.
 bool WriteAll(int fd, const char* data, size_t size, off_t at = -1);

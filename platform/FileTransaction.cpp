@@ -36,18 +36,6 @@ void CallHook(TransactionPoint point, const std::string& path) {
   if (g_hook) g_hook(point, path);
 }
 
-FileIdentity IdentityOf(const struct stat& st) {
-  FileIdentity id;
-  id.device = uint64_t(st.st_dev);
-  id.inode = uint64_t(st.st_ino);
-  id.size = int64_t(st.st_size);
-  id.mtimeSec = int64_t(st.st_mtim.tv_sec);
-  id.mtimeNsec = int64_t(st.st_mtim.tv_nsec);
-  id.ctimeSec = int64_t(st.st_ctim.tv_sec);
-  id.ctimeNsec = int64_t(st.st_ctim.tv_nsec);
-  return id;
-}
-
 bool SameInode(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }

@@ -91,16 +91,6 @@ FileIdentity IdentityAt(const std::vector<std::string>& fields, size_t at) {
   return id;
 }
 
-FileIdentity IdentityOfStat(const struct stat& st) {
-  FileIdentity id;
-  id.device = uint64_t(st.st_dev);
-  id.inode = uint64_t(st.st_ino);
-  id.size = int64_t(st.st_size);
-  id.mtimeSec = int64_t(st.st_mtim.tv_sec);
-  id.mtimeNsec = int64_t(st.st_mtim.tv_nsec);
-  return id;
-}
-
 // The same file as far as the journal tells files apart: inode, size and time.
 bool SameFile(const FileIdentity& a, const FileIdentity& b) {
   return a.device == b.device && a.inode == b.inode && a.size == b.size &&
@@ -396,7 +386,7 @@ uint64_t RunJournal::keepReplaced(int dirfd, const std::string& name, const std:
   }
   const uint64_t record =
       append("R\t" + kept + "\t" + Escaped(path) + "\t" + (linked ? "L" : "C") + "\t" +
-                 IdentityFields(IdentityOfStat(old)) + "\t" + std::to_string(old.st_mode & 07777) +
+                 IdentityFields(IdentityOf(old)) + "\t" + std::to_string(old.st_mode & 07777) +
                  "\t" + std::to_string(old.st_uid) + "\t" + std::to_string(old.st_gid) + "\t" +
                  IdentityFields(left) + "\t" + (inPlace ? "1" : "0"));
   if (!record) ::unlinkat(oldFd_, kept.c_str(), 0);
@@ -434,7 +424,7 @@ bool RunJournal::recordMode(const std::string& path, const struct stat& now, uin
   if (real.empty() || !start()) return false;
   return append("M\t" + std::to_string(next_) + "\t" + Escaped(real) + "\t" +
                     std::to_string(now.st_mode & 07777) + "\t" + std::to_string(after) + "\t" +
-                    IdentityFields(IdentityOfStat(now))) != 0;
+                    IdentityFields(IdentityOf(now))) != 0;
 }
 
 // ---- Listing and undo ----
@@ -445,7 +435,7 @@ namespace {
 
 std::optional<FileIdentity> CurrentIdentity(const std::string& path, struct stat& st) {
   if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return IdentityOfStat(st);
+  return IdentityOf(st);
 }
 
 // Puts the bytes and metadata of the kept copy back at path: in place where the run
