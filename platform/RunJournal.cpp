@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -493,6 +494,9 @@ UndoOutcome UndoRun(const std::string& id) {
     if (record.size() >= 3 && record[0] == "X") cancelled.insert(record[2]);
   }
   std::set<std::string> named;
+  // Files this undo put back from a copy: a new inode that stands for the old file, for
+  // the records before its replacement.
+  std::map<std::string, FileIdentity> restoredAs;
   auto leave = [&](const std::string& path) {
     if (named.insert(path).second) outcome.leftChanged.push_back(path);
   };
@@ -529,6 +533,7 @@ UndoOutcome UndoRun(const std::string& id) {
         if (kept >= 0) ::close(kept);
       }
       if (restored) {
+        restoredAs[path] = old;
         ++outcome.restored;
       } else {
         fail(path);
@@ -546,7 +551,10 @@ UndoOutcome UndoRun(const std::string& id) {
       ::rmdir(path.c_str());  // only when empty; one still holding files stays
     } else if (r[0] == "M" && r.size() >= 10) {
       // Only the file the run marked, still marked so.
-      if (current && SameFile(*current, IdentityAt(r, 5)) &&
+      const FileIdentity marked = IdentityAt(r, 5);
+      const auto back = restoredAs.find(path);
+      if (current &&
+          (SameFile(*current, marked) || (back != restoredAs.end() && SameFile(back->second, marked))) &&
           uint32_t(now.st_mode & 07777) == uint32_t(Number(r[4]))) {
         if (::chmod(path.c_str(), mode_t(Number(r[3]))) != 0) fail(path);
       }
