@@ -4,6 +4,8 @@
 
 #include <stdlib.h>
 
+#include <cstdlib>
+
 #include <filesystem>
 #include <string>
 
@@ -12,7 +14,14 @@ namespace {
 class StateHome {
  public:
   StateHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-state-XXXXXX").string();
+    // A child of a test program (a death test runs the program again) keeps the folder
+    // of its parent, which removes it.
+    const char* inherited = std::getenv("XDG_STATE_HOME");
+    if (inherited && std::string(inherited).find("/quorvel-state-") != std::string::npos) return;
+    std::error_code ec;
+    const std::string program = std::filesystem::read_symlink("/proc/self/exe", ec).filename().string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / ("quorvel-state-" + program + "-XXXXXX")).string();
     if (::mkdtemp(pattern.data())) {
       path_ = pattern;
       ::setenv("XDG_STATE_HOME", path_.c_str(), 1);
