@@ -71,8 +71,8 @@ bool StartsC1Control(std::string_view text, size_t i) {
          static_cast<unsigned char>(text[i + 1]) <= 0x9F;
 }
 
-// text with every control character escaped, so that a file name can neither move the
-// cursor nor change the terminal; with keepLineFeeds the line breaks of a message stay.
+}  // namespace
+
 std::string TerminalSafe(std::string_view text, bool keepLineFeeds) {
   std::string out;
   out.reserve(text.size());
@@ -91,8 +91,6 @@ std::string TerminalSafe(std::string_view text, bool keepLineFeeds) {
   }
   return out;
 }
-
-}  // namespace
 
 BatchHost::BatchHost(std::istream& in, std::ostream& err, int progressColumns,
                      bool inputIsTerminal)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "app/DryRun.h"
 #include "engine/RunHost.h"
@@ -15,6 +16,10 @@
 #include "settings/SafetyCheck.h"
 
 namespace quorvel {
+
+// text with every control character escaped, so that a file name can neither move the
+// cursor nor change the terminal; with keepLineFeeds the line breaks of a message stay.
+std::string TerminalSafe(std::string_view text, bool keepLineFeeds);
 
 class BatchHost final : public RunDisplays, public SafetyDialogs {
  public:

@@ -16,6 +16,7 @@
 #include "platform/Error.h"
 #include "platform/FileTransaction.h"
 #include "run/FrontEnd.h"
+#include "run/RunHistory.h"
 #include "run/Texts.h"
 #include "settings/Settings.h"
 
@@ -32,6 +33,44 @@ int TerminalProgressColumns() {
   return columns > 1 ? columns : 80;
 }
 
+int ListRuns() {
+  std::cout << quorvel::RunListing([](const std::string& path) {
+    return quorvel::TerminalSafe(path, false);
+  }) << std::flush;
+  return kExitCompleted;
+}
+
+// Takes back the run id, or the newest one not undone; the files left because they
+// changed since are named on standard error.
+int Undo(const std::string& id) {
+  const std::optional<quorvel::platform::RunSummary> run = quorvel::RunToUndo(id);
+  if (!run) {
+    std::cerr << "quorvel-batch: "
+              << (id.empty() ? std::string("nothing to undo")
+                             : "no run " + quorvel::TerminalSafe(id, false) + " to undo")
+              << '\n';
+    return quorvel::kExitNoInput;
+  }
+  const quorvel::platform::UndoOutcome outcome = quorvel::platform::UndoRun(run->id);
+  using Status = quorvel::platform::UndoOutcome::Status;
+  if (outcome.status == Status::NotFound) {
+    std::cerr << "quorvel-batch: nothing to undo\n";
+    return quorvel::kExitNoInput;
+  }
+  for (const std::string& path : outcome.leftChanged) {
+    std::cerr << "quorvel-batch: changed since the run, left as it is: "
+              << quorvel::TerminalSafe(path, false) << '\n';
+  }
+  if (outcome.status == Status::Failed) {
+    std::cerr << "quorvel-batch: " << quorvel::TerminalSafe(outcome.problem, true) << '\n';
+    return kExitError;
+  }
+  std::cout << "Undone " << run->id << ": restored " << outcome.restored << ", removed "
+            << outcome.removed << ", left unchanged " << outcome.leftChanged.size() << '\n'
+            << std::flush;
+  return outcome.leftChanged.empty() ? kExitCompleted : quorvel::kExitLeftChanged;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,6 +83,8 @@ int main(int argc, char** argv) {
           quorvel::Program::Batch, commandLine, std::cout, std::cerr)) {
     return *status;
   }
+  if (commandLine.action == quorvel::CommandLine::Action::ListRuns) return ListRuns();
+  if (commandLine.action == quorvel::CommandLine::Action::Undo) return Undo(commandLine.runId);
   const std::string& settingsFile = *commandLine.settingsFile;
   // A mistyped name must not become a new, empty job run over the program's directory.
   if (const std::optional<std::string> problem = quorvel::SettingsFileProblem(settingsFile)) {

@@ -43,6 +43,9 @@ bench_dir=${QUORVEL_BENCH_DIR:-/dev/shm}
 [ -d "$bench_dir" ] && [ -w "$bench_dir" ] || bench_dir=/tmp
 work=$(mktemp -d "$bench_dir/quorvel-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# The run journals beside the trees, as a user's home usually is on the file system of
+# their files, and never in the home of whoever runs the benchmark.
+export XDG_STATE_HOME=$work/state
 
 now() { date +%s.%N; }
 

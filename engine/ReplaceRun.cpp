@@ -12,6 +12,7 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTransaction.h"
+#include "platform/RunJournal.h"
 
 namespace quorvel {
 
@@ -307,7 +308,11 @@ RunEnd ReplaceRun(RunOptionsHost& options, RunDisplays& host, RunMode mode) {
   host.setProgressPosition(0);
   host.setProgressMaximum(count);
 
-  FileEffects real;
+  // Everything a real run writes is journaled, so that it can be taken back; a dry run
+  // writes nothing, not even a journal.
+  std::optional<platform::RunJournal> journal;
+  if (mode == RunMode::Real) journal.emplace(options.settingsFilePath());
+  FileEffects real(journal ? &*journal : nullptr);
   std::optional<DryEffects> dry;
   if (mode == RunMode::Dry) dry.emplace(files);
   RunEffects& effects = dry ? static_cast<RunEffects&>(*dry) : real;

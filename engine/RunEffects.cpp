@@ -48,30 +48,33 @@ bool FileEffects::openTargetDirectory(const std::string& root, const std::string
                                       std::optional<platform::WriteTree>& tree,
                                       platform::DirHandle& opened) {
   if (!tree) {
-    if (!CreateDirectoryPath(root)) return false;
+    if (!CreateDirectoryPath(root, journal_)) return false;
     tree = platform::WriteTree::Open(root);
     if (!tree) return false;
   }
-  return tree->openDirectory(directory, true, opened) == platform::WriteTree::DirStatus::Ok;
+  return tree->openDirectory(directory, true, opened, journal_) ==
+         platform::WriteTree::DirStatus::Ok;
 }
 
 bool FileEffects::targetWritable(const std::string& path, bool ignoreReadOnly,
                                  const platform::WriteTree* tree) {
-  return TargetWritable(path, ignoreReadOnly, tree);
+  return TargetWritable(path, ignoreReadOnly, tree, journal_);
 }
 
 bool FileEffects::fileExists(const std::string& path) { return platform::FileExists(path); }
 
 void FileEffects::writeText(const std::string& target, const platform::SourceFile& source,
                             const platform::WriteRequest& request, const TextContent& content) {
-  EnsureSourceUnchanged(source, request);
+  platform::WriteRequest journaled = request;
+  journaled.journal = journal_;
+  EnsureSourceUnchanged(source, journaled);
   if (content.whole) {
-    SaveLines(*content.whole, target, request);
+    SaveLines(*content.whole, target, journaled);
     return;
   }
   // A file larger than one block goes into the staged new file block by block.
   platform::FileTransaction write;
-  platform::TransactionResult result = write.begin(target, request);
+  platform::TransactionResult result = write.begin(target, journaled);
   if (result == platform::TransactionResult::Ok) {
     content.blocks([&](std::string_view bytes) {
       result = write.append(bytes);
@@ -84,13 +87,17 @@ void FileEffects::writeText(const std::string& target, const platform::SourceFil
 
 void FileEffects::copyFile(const std::string& sourcePath, platform::SourceFile& source,
                            const std::string& target, const platform::WriteRequest& request) {
+  platform::WriteRequest journaled = request;
+  journaled.journal = journal_;
   (void)sourcePath;
-  EnsureSourceUnchanged(source, request);
-  CopyWholeFile(source, target, request);
+  EnsureSourceUnchanged(source, journaled);
+  CopyWholeFile(source, target, journaled);
 }
 
 // A path that is gone leaves nothing to mark; the failure is of no concern to the run.
-void FileEffects::markReadOnly(const std::string& path) { platform::SetReadOnly(path); }
+void FileEffects::markReadOnly(const std::string& path) {
+  platform::SetReadOnly(path, journal_);
+}
 
 // ---- DryEffects ----
 

@@ -19,6 +19,10 @@
 
 namespace quorvel {
 
+namespace platform {
+class RunJournal;
+}
+
 // A source as the run reads it: through the stream, of this size (as it was opened),
 // with the read-only bit it had then.
 struct SourceRead {
@@ -71,6 +75,9 @@ class RunEffects {
 
 class FileEffects final : public RunEffects {
  public:
+  // With a journal, every change is recorded in it first, so that it can be taken back.
+  explicit FileEffects(platform::RunJournal* journal = nullptr) : journal_(journal) {}
+
   bool isHiddenOrSystem(const std::string& path, const platform::WriteTree* tree) override;
   SourceRead openSource(const std::string& path, platform::SourceFile& source) override;
   bool openTargetDirectory(const std::string& root, const std::string& directory,
@@ -84,6 +91,9 @@ class FileEffects final : public RunEffects {
   void copyFile(const std::string& sourcePath, platform::SourceFile& source,
                 const std::string& target, const platform::WriteRequest& request) override;
   void markReadOnly(const std::string& path) override;
+
+ private:
+  platform::RunJournal* journal_;
 };
 
 // Reads the disk and changes nothing. What the run would have changed so far is kept

@@ -60,6 +60,8 @@ class RunOptionsHost {
   // Saves all options as they stand; may throw quorvel::Error.
   virtual void saveOptions() = 0;
   virtual RunOptions runOptions() const = 0;
+  // The settings file the run's journal names; none by default.
+  virtual std::string settingsFilePath() const { return {}; }
 };
 
 class RunDisplays {

@@ -5,6 +5,7 @@
 #include "files/PathText.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/RunJournal.h"
 
 namespace quorvel {
 
@@ -43,10 +44,10 @@ TargetCheck CheckTarget(const std::optional<platform::Attributes>& file,
 }
 
 bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly,
-                    const platform::WriteTree* tree) {
+                    const platform::WriteTree* tree, platform::RunJournal* journal) {
   const TargetCheck check =
       CheckTarget(FileAttributes(targetPath), targetPath, ignoreReadOnly, tree);
-  if (check.clearsReadOnly) platform::ClearReadOnly(targetPath);
+  if (check.clearsReadOnly) platform::ClearReadOnly(targetPath, journal);
   return check.writable;
 }
 
@@ -60,12 +61,16 @@ bool CreateDirectoryPathWith(const std::string& path,
   return CreateDirectoryPathWith(parent, isDirectory, makeLevel) && makeLevel(trimmed);
 }
 
-bool CreateDirectoryPath(const std::string& path) {
+bool CreateDirectoryPath(const std::string& path, platform::RunJournal* journal) {
   return CreateDirectoryPathWith(
       path, [](const std::string& level) { return platform::DirectoryExists(level); },
-      [](const std::string& level) {
+      [journal](const std::string& level) {
+        if (platform::MakeDirectory(level)) {
+          if (journal) journal->recordDirectory(level);
+          return true;
+        }
         // Another program may have made it meanwhile; what counts is that it exists.
-        return platform::MakeDirectory(level) || platform::DirectoryExists(level);
+        return platform::DirectoryExists(level);
       });
 }
 

@@ -16,8 +16,10 @@ namespace quorvel {
 bool IsHiddenOrSystem(const std::string& path, const platform::WriteTree* tree = nullptr);
 // Whether the target may be written; clears its read-only bit when ignoreReadOnly. With
 // a tree, a link that leads out of it is system and may not be written.
+// A journal records the cleared bit.
 bool TargetWritable(const std::string& targetPath, bool ignoreReadOnly,
-                    const platform::WriteTree* tree = nullptr);
+                    const platform::WriteTree* tree = nullptr,
+                    platform::RunJournal* journal = nullptr);
 // What TargetWritable decides for a target with these attributes (none: no file there),
 // without changing anything; a link counts by where it leads, as found by tree.
 struct TargetCheck {
@@ -29,8 +31,9 @@ TargetCheck CheckTarget(const std::optional<platform::Attributes>& file,
                         const platform::WriteTree* tree);
 // The attributes of the file at path; nothing when there is none or a directory is there.
 std::optional<platform::Attributes> FileAttributes(const std::string& path);
-// True when the directory exists afterwards, every missing parent created.
-bool CreateDirectoryPath(const std::string& path);
+// True when the directory exists afterwards, every missing parent created (and, with a
+// journal, recorded).
+bool CreateDirectoryPath(const std::string& path, platform::RunJournal* journal = nullptr);
 // The same walk over the levels, with what counts as an existing directory and how one
 // missing level is made left to the caller.
 bool CreateDirectoryPathWith(const std::string& path,

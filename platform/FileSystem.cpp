@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/FileTransaction.h"
+#include "platform/RunJournal.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -95,16 +96,26 @@ bool DirectoryExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool SetReadOnly(const std::string& path) {
+namespace {
+
+bool ChangeMode(const std::string& path, mode_t clear, mode_t set, RunJournal* journal) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return false;
-  return ::chmod(path.c_str(), st.st_mode & 07777 & ~kWriteBits) == 0;
+  const mode_t mode = ((st.st_mode & 07777) & ~clear) | set;
+  if (journal && mode != (st.st_mode & 07777) && !journal->recordMode(path, st, uint32_t(mode))) {
+    return false;
+  }
+  return ::chmod(path.c_str(), mode) == 0;
 }
 
-bool ClearReadOnly(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return false;
-  return ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}  // namespace
+
+bool SetReadOnly(const std::string& path, RunJournal* journal) {
+  return ChangeMode(path, kWriteBits, 0, journal);
+}
+
+bool ClearReadOnly(const std::string& path, RunJournal* journal) {
+  return ChangeMode(path, 0, S_IWUSR, journal);
 }
 
 bool MakeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }

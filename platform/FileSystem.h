@@ -34,10 +34,13 @@ bool FileExists(const std::string& path);
 // True when path names a directory (symbolic links followed).
 bool DirectoryExists(const std::string& path);
 
-// Clears all three write bits; false when the path cannot be changed.
-bool SetReadOnly(const std::string& path);
+class RunJournal;
+
+// Clears all three write bits; false when the path cannot be changed. A journal records
+// the change first.
+bool SetReadOnly(const std::string& path, RunJournal* journal = nullptr);
 // Sets the owner write bit; false when the path cannot be changed.
-bool ClearReadOnly(const std::string& path);
+bool ClearReadOnly(const std::string& path, RunJournal* journal = nullptr);
 
 // Creates one directory level (mode 0777 less the umask); true on success.
 bool MakeDirectory(const std::string& path);

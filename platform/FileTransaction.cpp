@@ -1,5 +1,8 @@
 #include "platform/FileTransaction.h"
 
+#include "platform/FileCopy.h"
+#include "platform/RunJournal.h"
+
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
@@ -33,18 +36,6 @@ void CallHook(TransactionPoint point, const std::string& path) {
   if (g_hook) g_hook(point, path);
 }
 
-FileIdentity IdentityOf(const struct stat& st) {
-  FileIdentity id;
-  id.device = uint64_t(st.st_dev);
-  id.inode = uint64_t(st.st_ino);
-  id.size = int64_t(st.st_size);
-  id.mtimeSec = int64_t(st.st_mtim.tv_sec);
-  id.mtimeNsec = int64_t(st.st_mtim.tv_nsec);
-  id.ctimeSec = int64_t(st.st_ctim.tv_sec);
-  id.ctimeNsec = int64_t(st.st_ctim.tv_nsec);
-  return id;
-}
-
 bool SameInode(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -55,40 +46,6 @@ mode_t CurrentUmask() {
   mode_t mask = ::umask(022);
   ::umask(mask);
   return mask;
-}
-
-// Writes every byte, at the current position or, with at given, from there on.
-bool WriteAll(int fd, const char* data, size_t size, off_t at = -1) {
-  while (size > 0) {
-    ssize_t n = at < 0 ? ::write(fd, data, size) : ::pwrite(fd, data, size, at);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    data += n;
-    size -= size_t(n);
-    if (at >= 0) at += n;
-  }
-  return true;
-}
-
-// Copies size bytes from the start of one file over the start of another.
-bool CopyRange(int from, int to, int64_t size) {
-  char block[65536];
-  off_t at = 0;
-  while (at < size) {
-    const size_t want = size_t(std::min<int64_t>(int64_t(sizeof block), size - at));
-    ssize_t n = ::pread(from, block, want, at);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;  // shorter than it was
-    if (!WriteAll(to, block, size_t(n), at)) return false;
-    at += n;
-  }
-  return true;
 }
 
 // Splits a path into its directory ("." for a bare name, "/" for the root) and name.
@@ -233,29 +190,6 @@ int CreateTemp(int dirfd, const std::string& prefix, std::string_view name, bool
   return -1;
 }
 
-// Carries every extended attribute (POSIX ACLs among them) from one file to another.
-// True when all were carried or the file system has none.
-bool CopyAttributes(int from, int to) {
-  ssize_t size = ::flistxattr(from, nullptr, 0);
-  if (size < 0) return errno == ENOTSUP;
-  if (size == 0) return true;
-  std::vector<char> names(size_t(size) + 1);
-  size = ::flistxattr(from, names.data(), names.size());
-  if (size < 0) return false;
-  std::vector<char> value;
-  for (ssize_t at = 0; at < size;) {
-    const char* name = names.data() + at;
-    at += ssize_t(std::strlen(name)) + 1;
-    ssize_t length = ::fgetxattr(from, name, nullptr, 0);
-    if (length < 0) return false;
-    value.resize(size_t(length) + 1);
-    length = ::fgetxattr(from, name, value.data(), value.size());
-    if (length < 0) return false;
-    if (::fsetxattr(to, name, value.data(), size_t(length), 0) != 0) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 // ---- DirHandle ----
@@ -316,7 +250,7 @@ namespace {
 
 // Opens the levels of relative one by one below dirfd, never following a link.
 WriteTree::DirStatus OpenLevels(int rootfd, std::string_view relative, bool create,
-                                DirHandle& out) {
+                                DirHandle& out, RunJournal* journal = nullptr) {
   // The first level is opened from the root itself; only the root alone is duplicated.
   DirHandle current;
   int base = rootfd;
@@ -329,9 +263,9 @@ WriteTree::DirStatus OpenLevels(int rootfd, std::string_view relative, bool crea
     if (level == "..") return WriteTree::DirStatus::NotADirectory;
     int fd = ::openat(base, level.c_str(), kDirFlags | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT && create) {
-      if (::mkdirat(base, level.c_str(), 0777) != 0 && errno != EEXIST) {
-        return WriteTree::DirStatus::Failed;
-      }
+      const bool made = ::mkdirat(base, level.c_str(), 0777) == 0;
+      if (!made && errno != EEXIST) return WriteTree::DirStatus::Failed;
+      if (made && journal) journal->recordDirectory(base, level);
       fd = ::openat(base, level.c_str(), kDirFlags | O_NOFOLLOW);
     }
     if (fd < 0) {
@@ -353,10 +287,10 @@ WriteTree::DirStatus OpenLevels(int rootfd, std::string_view relative, bool crea
 }  // namespace
 
 WriteTree::DirStatus WriteTree::openDirectory(const std::string& path, bool create,
-                                              DirHandle& out) const {
+                                              DirHandle& out, RunJournal* journal) const {
   std::optional<std::string> relative = relativeOf(WithoutTrailingSlashes(path));
   if (!relative) return DirStatus::NotADirectory;
-  return OpenLevels(root_.fd(), *relative, create, out);
+  return OpenLevels(root_.fd(), *relative, create, out, journal);
 }
 
 bool WriteTree::leadsInside(const std::string& path) const {
@@ -475,6 +409,7 @@ struct FileTransaction::State {
   std::string prefix;  // before names relative to dirfd: empty, or the directory and '/'
   std::string own;     // the file's own name
   std::string name;    // prefix and own name: the file relative to dirfd
+  std::string absolute;  // for the journal, where known
   bool exists = false;
   struct stat old = {};
   int tempFd = -1;
@@ -509,6 +444,7 @@ struct Located {
   int borrowed = -1;    // the caller's open directory, when dir is not set
   std::string dirPath;  // without a tree: the directory as a path
   std::string own;
+  std::string absolute;  // the file's absolute path where it is known without a look
   bool found = false;  // st holds the entry at the end (after a link)
   struct stat st = {};
 };
@@ -537,8 +473,10 @@ bool LocateTarget(const std::string& path, const WriteRequest& request, Located&
     }
     dirfd = at.dir.valid() ? at.dir.fd() : at.borrowed;
     name = at.own;
+    at.absolute = tree->resolvedRoot() + "/" + *relative;
   } else {
     at.dirPath = dirPart;
+    if (!path.empty() && path[0] == '/') at.absolute = WithoutTrailingSlashes(path);
   }
   if (::fstatat(dirfd, name.c_str(), &at.st, AT_SYMLINK_NOFOLLOW) != 0) {
     // A missing directory shows when the temporary file cannot be made in it.
@@ -553,6 +491,7 @@ bool LocateTarget(const std::string& path, const WriteRequest& request, Located&
   if (!real) return false;  // leads nowhere
   const std::string realPath(real);
   std::free(real);
+  at.absolute = realPath;
   if (tree) {
     if (!tree->leadsInside(realPath)) return false;
     const std::string& root = tree->resolvedRoot();
@@ -581,6 +520,7 @@ TransactionResult FileTransaction::begin(const std::string& path, const WriteReq
   Located at;
   if (!LocateTarget(path, request, at)) return TransactionResult::CannotCreate;
   s.own = std::move(at.own);
+  s.absolute = std::move(at.absolute);
   if (at.dir.valid()) {
     s.dir = std::move(at.dir);
   } else if (at.borrowed >= 0) {
@@ -779,9 +719,33 @@ TransactionResult FileTransaction::commit() {
     (void)::fchmod(s.tempFd, mode);
   }
 
+  RunJournal* const journal = r.journal && r.journal->enabled() ? r.journal : nullptr;
   if (inPlace) {
+    // With a journal the new last-write time is fixed beforehand, so the record can
+    // say what the rewrite leaves.
+    std::optional<FileIdentity> timeFrom = r.timeFrom;
+    uint64_t record = 0;
+    if (journal) {
+      if (!timeFrom) {
+        struct timespec now;
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        timeFrom = FileIdentity{};
+        timeFrom->mtimeSec = now.tv_sec;
+        timeFrom->mtimeNsec = now.tv_nsec;
+      }
+      FileIdentity left = IdentityOf(s.old);
+      left.size = s.written;
+      left.mtimeSec = timeFrom->mtimeSec;
+      left.mtimeNsec = timeFrom->mtimeNsec;
+      record = journal->keepReplaced(s.dirfd, s.name, s.absolute, s.old, left, true);
+      if (!record) {
+        abort();
+        return TransactionResult::WriteError;
+      }
+    }
     const TransactionResult result = RewriteInPlace(s.dirfd, s.prefix, s.own, s.name, s.old, s.tempFd,
-                                                    s.written, r.replaces, r.timeFrom, s.path);
+                                                    s.written, r.replaces, timeFrom, s.path);
+    if (result != TransactionResult::Ok && journal) journal->cancel(record);
     abort();  // the staged copy has served
     return result;
   }
@@ -793,12 +757,27 @@ TransactionResult FileTransaction::commit() {
                                 {time_t(r.timeFrom->mtimeSec), long(r.timeFrom->mtimeNsec)}};
     (void)::futimens(s.tempFd, times);
   }
+  struct stat staged = {};
+  if (journal && ::fstat(s.tempFd, &staged) != 0) {
+    abort();
+    return TransactionResult::WriteError;
+  }
   // Closing reports late write errors (network file systems).
   const int fd = s.tempFd;
   s.tempFd = -1;
   if (::close(fd) != 0) {
     abort();
     return TransactionResult::WriteError;
+  }
+  uint64_t record = 0;
+  if (journal) {
+    record = s.exists
+                 ? journal->keepReplaced(s.dirfd, s.name, s.absolute, s.old, IdentityOf(staged), false)
+                 : journal->recordCreated(s.dirfd, s.name, s.absolute, IdentityOf(staged));
+    if (!record) {
+      abort();
+      return TransactionResult::WriteError;
+    }
   }
   // A new file must not take the place of one that appeared meanwhile.
   int renamed = ::renameat2(s.dirfd, s.tempName.c_str(), s.dirfd, s.name.c_str(),
@@ -807,6 +786,7 @@ TransactionResult FileTransaction::commit() {
     // No RENAME_NOREPLACE on this file system: look, then rename.
     struct stat now;
     if (::fstatat(s.dirfd, s.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0) {
+      if (journal) journal->cancel(record);
       abort();
       return TransactionResult::HeldForWriting;
     }
@@ -814,6 +794,7 @@ TransactionResult FileTransaction::commit() {
   }
   if (renamed != 0) {
     const bool appeared = errno == EEXIST;
+    if (journal) journal->cancel(record);
     abort();
     return appeared ? TransactionResult::HeldForWriting : TransactionResult::CannotCreate;
   }

@@ -17,6 +17,8 @@
 
 namespace quorvel::platform {
 
+class RunJournal;
+
 // What makes a file the same file: a change by another program moves one of these.
 struct FileIdentity {
   uint64_t device = 0;
@@ -65,10 +67,12 @@ class WriteTree {
   int fd() const { return root_.fd(); }
 
   // Opens the directory at path (the given root followed by levels below it) level by
-  // level. With create, missing levels are made (0777 less the umask). A link or a file
-  // where a level is needed, a path outside the tree or "..", gives NotADirectory.
+  // level. With create, missing levels are made (0777 less the umask), each recorded in
+  // the journal when there is one. A link or a file where a level is needed, a path
+  // outside the tree or "..", gives NotADirectory.
   enum class DirStatus { Ok, NotADirectory, Missing, Failed };
-  DirStatus openDirectory(const std::string& path, bool create, DirHandle& out) const;
+  DirStatus openDirectory(const std::string& path, bool create, DirHandle& out,
+                          RunJournal* journal = nullptr) const;
 
   // True when path, with every link followed, names a place inside the tree.
   bool leadsInside(const std::string& path) const;
@@ -165,6 +169,9 @@ struct WriteRequest {
   std::optional<uint32_t> sourceMode;
   // The new file's last-write time, when it is to be kept from a source.
   std::optional<FileIdentity> timeFrom;
+  // The run's journal: the file replaced is kept and the write recorded before the
+  // rename (or the rewrite in place) that makes it.
+  RunJournal* journal = nullptr;
 };
 
 // One write of one file: begin checks the target and stages, append adds bytes, commit

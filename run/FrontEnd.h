@@ -24,6 +24,7 @@ class ControlOptions final : public RunOptionsHost {
   void setTargetDirText(const std::string& text) override;
   void saveOptions() override;
   RunOptions runOptions() const override;
+  std::string settingsFilePath() const override { return controls_.settingsFile().path; }
 
   // The options from the settings file into the controls.
   void loadOptions();

@@ -87,6 +87,20 @@ void QtDialogs::showMessage(const QString& caption, const QString& text, Message
   box.exec();
 }
 
+bool QtDialogs::askYesNo(const QString& caption, const QString& text) {
+  Centred<QMessageBox> box(owner_);
+  box.setWindowTitle(caption);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(MessageDisplayText(text));
+  box.setIcon(QMessageBox::Question);
+  QPushButton* yes = box.addButton(QStringLiteral("Ano"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QStringLiteral("Ne"), QMessageBox::NoRole);
+  box.setDefaultButton(no);
+  box.setEscapeButton(no);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
 std::optional<QString> QtDialogs::askLine(const QString& title, const QString& prompt,
                                           int maxLength) {
   Centred<QDialog> dialog(owner_);

@@ -18,6 +18,9 @@ class Dialogs {
 
   // A modal message box with the caption, the icon and one "OK" button.
   virtual void showMessage(const QString& caption, const QString& text, MessageIcon icon) = 0;
+  // A question box with the question icon and the buttons "Ano" and "Ne" ("Ne" the
+  // default); true for "Ano".
+  virtual bool askYesNo(const QString& caption, const QString& text) = 0;
   // A one-line input box with "OK" and "Cancel"; the confirmed text, or nothing when
   // the box was cancelled or closed.
   virtual std::optional<QString> askLine(const QString& title, const QString& prompt,
@@ -36,6 +39,7 @@ class QtDialogs : public Dialogs {
   explicit QtDialogs(QWidget* owner) : owner_(owner) {}
 
   void showMessage(const QString& caption, const QString& text, MessageIcon icon) override;
+  bool askYesNo(const QString& caption, const QString& text) override;
   std::optional<QString> askLine(const QString& title, const QString& prompt,
                                  int maxLength) override;
   std::optional<QString> askSavePath(const QString& defaultSuffix) override;

@@ -3,15 +3,19 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLocale>
 
 #include "engine/ReplaceRun.h"
 #include "files/FileList.h"
 #include "files/PathText.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
+#include "platform/RunJournal.h"
+#include "run/RunHistory.h"
 #include "ui/About.h"
 #include "ui/Dialogs.h"
 #include "ui/DirectoryEdit.h"
@@ -45,6 +49,14 @@ void SetSizedCaption(QLabel* label, const QString& caption) {
   label->setText(caption);
   label->resize(QFontMetrics(label->font()).horizontalAdvance(caption), label->height());
 }
+
+constexpr const char* kUndoCaption = "Vrátit akci";
+constexpr const char* kNothingToUndoText = "Není žádná akce, kterou by bylo možné vrátit.";
+constexpr const char* kUndoQuestionText =
+    "Vrátit akci z %1?\r\nSouborů přepsaných nebo vytvořených touto akcí: %2.";
+constexpr const char* kUndoneText =
+    "Akce byla vrácena.\r\nObnoveno souborů: %1, odstraněno souborů: %2, ponecháno beze "
+    "změny: %3.";
 
 }  // namespace
 
@@ -95,6 +107,37 @@ void TMainForm::PreviewButtonClick() {
   guarded([this] {
     TPreviewForm preview(options_, dialogs_, this);
     preview.run();
+  });
+}
+
+void TMainForm::UndoButtonClick() {
+  if (busy_) return;
+  guarded([this] {
+    const std::optional<platform::RunSummary> run = RunToUndo();
+    if (!run) {
+      dialogs_.showMessage(Text(kInformationCaption), Text(kNothingToUndoText),
+                           MessageIcon::Information);
+      return;
+    }
+    const QString start = QLocale::system().toString(
+        QDateTime::fromSecsSinceEpoch(run->startSec), QLocale::ShortFormat);
+    if (!dialogs_.askYesNo(Text(kUndoCaption), Text(kUndoQuestionText)
+                                                   .arg(start)
+                                                   .arg(run->filesWritten))) {
+      return;
+    }
+    busy_ = true;
+    const platform::UndoOutcome outcome = platform::UndoRun(run->id);
+    busy_ = false;
+    if (outcome.status == platform::UndoOutcome::Status::Failed) {
+      throw Error(outcome.problem);
+    }
+    dialogs_.showMessage(Text(kInformationCaption),
+                         Text(kUndoneText)
+                             .arg(outcome.restored)
+                             .arg(outcome.removed)
+                             .arg(qsizetype(outcome.leftChanged.size())),
+                         MessageIcon::Information);
   });
 }
 

@@ -74,6 +74,7 @@ class TMainForm : public QWidget,
 
   void ActionButtonClick();
   void PreviewButtonClick();
+  void UndoButtonClick();
   void FilesCountValueClick();
   void OverwriteSourceCheckClick(bool checked);
   void SaveAsButtonClick();
@@ -213,6 +214,7 @@ class TMainForm : public QWidget,
   FlatEdit* DelimiterEdit;
   QCheckBox* SYLKCheck;
   GlowButton* PreviewButton;
+  GlowButton* UndoButton;
 
   HeaderStrip* ResultHeader;
   QLabel* FilesCountLabel;

@@ -187,6 +187,11 @@ void TMainForm::buildFilesPanel() {
   PreviewButton = AddButton(FilesPanel, "PreviewButton", "Náhled změn...", GlowSet::Panel,
                             QRect(8, 150, 172, 25));
   connect(PreviewButton, &GlowButton::clicked, this, &TMainForm::PreviewButtonClick);
+
+  // Below the extension filter, where only the hidden controls are.
+  UndoButton = AddButton(FilesPanel, "UndoButton", "Vrátit poslední akci", GlowSet::Panel,
+                         QRect(189, 150, 172, 25));
+  connect(UndoButton, &GlowButton::clicked, this, &TMainForm::UndoButtonClick);
 }
 
 void TMainForm::buildResultsPanel() {
@@ -295,6 +300,9 @@ void TMainForm::setHints() {
        "Umožní uložení konfigurace do jiného INI souboru. \r\nPokud spustíte program z "
        "příkazové řádky se jménem INI \r\nsouboru v parametru, program se spustí, autoamticky "
        "stiskne Akce \r\ntlačítko a ukončí se."},
+      {UndoButton,
+       "Vrátí soubory, které poslední akce přepsala nebo vytvořila, do stavu před ní. \r\n"
+       "Soubory, které od té doby někdo změnil, ponechá beze změny."},
       {ActionButton,
        "Spustí akci. Akce nejde v jejím průběhu regulérně zastavit, \r\ntak s tím počítejte. "
        "Žádné potvrzovací dotazy nebudou vznášeny."},
@@ -309,7 +317,8 @@ void TMainForm::chainTabOrder() {
       SearchEdit,          ReplaceEdit,          RemoveCheck,
       CaseCheck,           WorkDirEdit,          SubdirectoriesCheck,
       ExtensionsEdit,      ColumnEdit,           DelimiterEdit,
-      SYLKCheck,           PreviewButton,        RecalcButton,         TargetDirEdit,
+      SYLKCheck,           PreviewButton,        UndoButton,           RecalcButton,
+      TargetDirEdit,
       OverwriteFilesCheck, OverwriteSourceCheck, CopyCheck,
       IgnoreReadOnlyCheck, NoSafetyCheck,        SaveAsButton,
       ActionButton,        CloseButton,          AboutButton,

@@ -28,6 +28,33 @@ CommandLine Parse(Program program, std::vector<const char*> args) {
   return ParseCommandLine(program, int(args.size()), args.data());
 }
 
+TEST(CommandLineTest, ParsesTheJournalOptions) {
+  struct Row {
+    std::vector<const char*> args;
+    Action action;
+    std::string runId;
+  };
+  const Row rows[] = {
+      {{"--runs"}, Action::ListRuns, ""},
+      {{"--undo"}, Action::Undo, ""},
+      {{"--undo", "20240521-142233-017"}, Action::Undo, "20240521-142233-017"},
+      {{"--undo=20240521-142233-017"}, Action::Undo, "20240521-142233-017"},
+      {{"--undo", "a", "b"}, Action::UsageError, ""},
+      {{"--undo="}, Action::UsageError, ""},
+      {{"--undo", "--runs"}, Action::UsageError, ""},
+      {{"--runs", "job.ini"}, Action::UsageError, ""},
+      {{"job.ini", "--undo"}, Action::UsageError, ""},
+      {{"--", "--runs"}, Action::Run, ""},
+  };
+  for (const Row& row : rows) {
+    std::string shown;
+    for (const char* arg : row.args) shown += std::string(" [") + arg + "]";
+    const CommandLine parsed = Parse(Program::Batch, row.args);
+    EXPECT_EQ(parsed.action, row.action) << shown;
+    EXPECT_EQ(parsed.runId, row.runId) << shown;
+  }
+}
+
 TEST(CommandLineTest, ParsesEachConvention) {
   struct Row {
     Program program;

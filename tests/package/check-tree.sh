@@ -103,7 +103,8 @@ for program in quorvel quorvel-batch; do
 done
 [ -z "$(ls -A "$scratch")" ] || fail "--version or --help left files behind: $(ls -A "$scratch")"
 
-QUORVEL_CODEPAGE=windows-1250 QUORVEL_BATCH=$usr/bin/quorvel-batch \
+# The demo run's journal stays in the scratch folder too.
+QUORVEL_CODEPAGE=windows-1250 QUORVEL_BATCH=$usr/bin/quorvel-batch XDG_STATE_HOME=$scratch/state \
   bash "$doc/examples/demo-job.sh" "$scratch/demo" >"$scratch/demo.log" 2>&1 ||
   { cat "$scratch/demo.log"; fail "the demo job"; }
 grep -q "Brno" "$scratch/demo/out/dopis.txt" 2>/dev/null || fail "the demo job changed nothing"

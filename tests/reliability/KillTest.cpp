@@ -77,27 +77,43 @@ bool KillAtTheKthTemporaryFile(pid_t pid, int inotifyFd, int k, int signal = SIG
   return false;
 }
 
-TEST(KilledJob, LeavesEveryFileOldOrNewAndOnlyHiddenLeftovers) {
+// The tree of a job that writes over its sources, and the job, killed with SIGKILL
+// while it writes the large file in the middle.
+struct KilledTree {
   ProgramTree t;
-  const std::string work = t.dir.mkdir("work");
+  std::string work = t.dir.mkdir("work");
   std::vector<std::string> oldContent, newContent;
-  for (int i = 0; i < kFiles; ++i) {
-    oldContent.push_back(Content(i, "hello"));
-    newContent.push_back(Content(i, "goodbye"));
-    t.dir.write("work/" + FileName(i), oldContent.back());
-  }
-  const std::string job = t.dir.write(
-      "jobs/job.ini", "[GENERAL]\r\nSearch=hello\r\nReplace=goodbye\r\nCaseSensitive=On\r\n"
-                      "WorkDir=" + work + "\r\nOverSource=On\r\nOverFiles=On\r\n");
+  std::string job;
+  Outcome first;
+  bool killed = false;
 
-  int inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  ASSERT_GE(inotifyFd, 0);
-  ASSERT_GE(::inotify_add_watch(inotifyFd, work.c_str(), IN_CREATE), 0);
-  pid_t pid = t.start(testing::Launch({job}));
-  const bool killed = KillAtTheKthTemporaryFile(pid, inotifyFd, kLarge + 1);
-  ::close(inotifyFd);
-  Outcome first = t.wait(pid);
-  ASSERT_TRUE(killed) << "the job ended before it was killed: " << first.err;
+  KilledTree() {
+    for (int i = 0; i < kFiles; ++i) {
+      oldContent.push_back(Content(i, "hello"));
+      newContent.push_back(Content(i, "goodbye"));
+      t.dir.write("work/" + FileName(i), oldContent.back());
+    }
+    job = t.dir.write(
+        "jobs/job.ini", "[GENERAL]\r\nSearch=hello\r\nReplace=goodbye\r\nCaseSensitive=On\r\n"
+                        "WorkDir=" + work + "\r\nOverSource=On\r\nOverFiles=On\r\n");
+    const int inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (inotifyFd < 0 || ::inotify_add_watch(inotifyFd, work.c_str(), IN_CREATE) < 0) return;
+    const pid_t pid = t.start(testing::Launch({job}));
+    killed = KillAtTheKthTemporaryFile(pid, inotifyFd, kLarge + 1);
+    ::close(inotifyFd);
+    first = t.wait(pid);
+  }
+};
+
+TEST(KilledJob, LeavesEveryFileOldOrNewAndOnlyHiddenLeftovers) {
+  KilledTree k;
+  ProgramTree& t = k.t;
+  const std::string& work = k.work;
+  const std::vector<std::string>& oldContent = k.oldContent;
+  const std::vector<std::string>& newContent = k.newContent;
+  const std::string& job = k.job;
+  const Outcome& first = k.first;
+  ASSERT_TRUE(k.killed) << "the job ended before it was killed: " << first.err;
   ASSERT_EQ(first.signal, SIGKILL);
 
   int oldFiles = 0;
@@ -186,6 +202,24 @@ TEST(EndedJob, LeavesNoTemporaryFileOnTermIntOrHup) {
     }
     EXPECT_EQ(NamesIn(work).size(), size_t(kFiles));
     EXPECT_LT(changed, kFiles) << "ended in the middle, not at the end";
+  }
+}
+
+// A job killed half-way is taken back up to where it got: every file has its old bytes
+// again, the one being written when the kill came among them.
+TEST(KilledJob, CanBeUndoneUpToWhereItGot) {
+  KilledTree k;
+  ASSERT_TRUE(k.killed) << "the job ended before it was killed: " << k.first.err;
+  int changed = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    changed += ReadFile(k.work + "/" + FileName(i)) != k.oldContent[size_t(i)];
+  }
+  ASSERT_GT(changed, 0);
+
+  const Outcome undo = k.t.run(testing::Launch({"--undo"}));
+  EXPECT_EQ(undo.status, 0) << undo.err;
+  for (int i = 0; i < kFiles; ++i) {
+    EXPECT_EQ(ReadFile(k.work + "/" + FileName(i)), k.oldContent[size_t(i)]) << FileName(i);
   }
 }
 

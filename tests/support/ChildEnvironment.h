@@ -13,7 +13,7 @@ namespace quorvel::testing {
 inline std::vector<std::string> ChildEnvironment(std::vector<std::string> own) {
   for (char** entry = environ; *entry; ++entry) {
     const std::string text = *entry;
-    for (const char* kept : {"PATH=", "LD_", "ASAN_", "UBSAN_", "LSAN_"}) {
+    for (const char* kept : {"PATH=", "LD_", "ASAN_", "UBSAN_", "LSAN_", "XDG_STATE_HOME="}) {
       if (text.rfind(kept, 0) == 0) own.push_back(text);
     }
   }

@@ -31,6 +31,9 @@ class ScriptedDialogs : public Dialogs {
   std::vector<ShownMessage> messages;
   std::function<void(const ShownMessage&)> onMessage;
 
+  std::deque<bool> yesNoAnswers;
+  std::vector<ShownMessage> questions;
+
   std::deque<std::optional<QString>> lineAnswers;
   std::vector<AskedLine> linesAsked;
 
@@ -43,6 +46,17 @@ class ScriptedDialogs : public Dialogs {
   void showMessage(const QString& caption, const QString& text, MessageIcon icon) override {
     messages.push_back({caption, text, icon});
     if (onMessage) onMessage(messages.back());
+  }
+
+  bool askYesNo(const QString& caption, const QString& text) override {
+    questions.push_back({caption, text, MessageIcon::Information});
+    if (yesNoAnswers.empty()) {
+      ADD_FAILURE() << "unexpected question box";
+      return false;
+    }
+    const bool answer = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return answer;
   }
 
   std::optional<QString> askLine(const QString& title, const QString& prompt,

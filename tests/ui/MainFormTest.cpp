@@ -7,17 +7,20 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QStyle>
 #include <QKeyEvent>
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +29,7 @@
 #include "files/FileList.h"
 #include "files/PathText.h"
 #include "files/TestHooks.h"
+#include "platform/RunJournal.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "settings/Options.h"
@@ -173,6 +177,7 @@ TEST_F(MainFormTest, EveryControlHasItsPlaceTextAndVisibility) {
       {"RemoveCheck", "TextPanel", {112, 64, 97, 17}, "odstranit text", true},
       {"CaseCheck", "TextPanel", {232, 64, 129, 17}, "rozlišovat malá/velká", true},
       {"FilesHeader", "FilesPanel", {-1, 0, 369, 17}, " Soubory ke zpracování", true},
+      {"UndoButton", "FilesPanel", {189, 150, 172, 25}, "Vrátit poslední akci", true},
       {"WorkDirLabel", "FilesPanel", {8, 24, 96, 13}, "Zpracovat adresář :", true},
       {"WorkDirEdit", "FilesPanel", {8, 40, 353, 18}, "", true},
       {"SubdirectoriesCheck", "FilesPanel", {8, 64, 137, 17}, "včetně podadresářů", true},
@@ -277,7 +282,8 @@ TEST_F(MainFormTest, TabVisitsThePanelsInOrderSkipsHiddenControlsAndStartsInSear
   const std::vector<QString> expected = {
       "SearchEdit",          "ReplaceEdit",         "RemoveCheck",          "CaseCheck",
       "WorkDirEdit",         "SubdirectoriesCheck", "ExtensionsEdit",       "PreviewButton",
-      "RecalcButton",        "TargetDirEdit",       "OverwriteFilesCheck", "OverwriteSourceCheck", "CopyCheck",
+      "UndoButton",          "RecalcButton",
+      "TargetDirEdit",       "OverwriteFilesCheck", "OverwriteSourceCheck", "CopyCheck",
       "IgnoreReadOnlyCheck", "NoSafetyCheck",       "SaveAsButton",         "ActionButton",
       "CloseButton",         "AboutButton",
   };
@@ -297,6 +303,9 @@ TEST_F(MainFormTest, HintsHaveTheirExactTextsAndTheApplicationWideSettings) {
       {"WorkDirEdit",
        "Pracovní adresář. Budou zpracovány všechny \r\nodpovídající soubory z tohoto adresáře."},
       {"SubdirectoriesCheck", "Procházet adresáře včetně všech podadresářů."},
+      {"UndoButton",
+       "Vrátí soubory, které poslední akce přepsala nebo vytvořila, do stavu před ní. \r\n"
+       "Soubory, které od té doby někdo změnil, ponechá beze změny."},
       {"ExtensionsEdit",
        "Určuje filtr na soubory podle přípony. Jako příponu udávejte jen znaky za tečkou,\r\n(tzn. "
        "\"txt\" místo \"*.txt\". Jednotlivé přípony můžete oddělit středníkem.\r\nPokud necháte "
@@ -594,6 +603,52 @@ TEST_F(MainFormTest, ActionButtonAndCloseDoNothingWhileARunIsInProgress) {
   EXPECT_TRUE(form_->isVisible());
   EXPECT_FALSE(form_->busy());
   EXPECT_TRUE(form_->close());
+}
+
+TEST_F(MainFormTest, UndoButtonAsksThenTakesBackTheLastRun) {
+  click("UndoButton");
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].caption, "Information");
+  EXPECT_EQ(dialogs_.messages[0].text, "Není žádná akce, kterou by bylo možné vrátit.");
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Information);
+  EXPECT_TRUE(dialogs_.questions.empty());
+
+  prepareRun("kocour", "pes");
+  dir_.write("work/a.txt", "kocour\r\n");
+  dir_.write("work/b.txt", "pes\r\n");
+  box("CopyCheck")->setChecked(true);
+  click("ActionButton");
+  ASSERT_EQ(ReadFile(outDir_ + "/a.txt"), "pes\r\n");
+
+  // Pressed while a run is in progress, nothing happens.
+  form_->setBusy(true);
+  click("UndoButton");
+  form_->setBusy(false);
+  EXPECT_TRUE(dialogs_.questions.empty());
+
+  const std::vector<platform::RunSummary> runs = platform::ListRuns();
+  ASSERT_EQ(runs.size(), 1u);
+  const QString start = QLocale::system().toString(
+      QDateTime::fromSecsSinceEpoch(runs[0].startSec), QLocale::ShortFormat);
+  const QString question =
+      "Vrátit akci z " + start + "?\r\nSouborů přepsaných nebo vytvořených touto akcí: 2.";
+  for (const bool yes : {false, true}) {
+    dialogs_.messages.clear();
+    dialogs_.questions.clear();
+    dialogs_.yesNoAnswers = {yes};
+    click("UndoButton");
+    ASSERT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_EQ(dialogs_.questions[0].caption, "Vrátit akci");
+    EXPECT_EQ(dialogs_.questions[0].text, question);
+    EXPECT_EQ(std::filesystem::exists(outDir_ + "/a.txt"), !yes);
+  }
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].caption, "Information");
+  EXPECT_EQ(dialogs_.messages[0].text,
+            "Akce byla vrácena.\r\nObnoveno souborů: 0, odstraněno souborů: 2, ponecháno beze "
+            "změny: 0.");
+  EXPECT_FALSE(std::filesystem::exists(outDir_));
+  EXPECT_FALSE(form_->busy());
 }
 
 TEST_F(MainFormTest, ErrorOfARunIsShownWithTheApplicationTitleAndAFullStop) {
