@@ -51,14 +51,12 @@ std::string_view TailFitting(std::string_view text, size_t columns) {
 // has one, otherwise three octal digits.
 void AppendEscaped(std::string& out, unsigned char c) {
   static constexpr char kLetters[] = "abtnvfr";
-  out.push_back('\\');
   if (c >= '\a' && c <= '\r') {
+    out.push_back('\\');
     out.push_back(kLetters[c - '\a']);
     return;
   }
-  out.push_back(char('0' + (c >> 6)));
-  out.push_back(char('0' + ((c >> 3) & 7)));
-  out.push_back(char('0' + (c & 7)));
+  AppendOctalEscape(out, c);
 }
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }

@@ -12,4 +12,11 @@ std::string LfLineBreaks(std::string_view text) {
   return out;
 }
 
+void AppendOctalEscape(std::string& out, unsigned char byte) {
+  out.push_back('\\');
+  out.push_back(char('0' + (byte >> 6)));
+  out.push_back(char('0' + ((byte >> 3) & 7)));
+  out.push_back(char('0' + (byte & 7)));
+}
+
 }  // namespace quorvel

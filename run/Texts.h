@@ -21,4 +21,8 @@ inline constexpr const char* kFilesChangedCaption = "Souborů změněno :";
 // The message texts break their lines with CR LF; a screen or a console wants LF alone.
 std::string LfLineBreaks(std::string_view text);
 
+// Appends byte as a backslash and three octal digits, the C form for a byte that may
+// not be shown as it is (a control character in a name).
+void AppendOctalEscape(std::string& out, unsigned char byte);
+
 }  // namespace quorvel

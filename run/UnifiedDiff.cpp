@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "files/PathText.h"
+#include "run/Texts.h"
 
 namespace quorvel {
 
@@ -101,9 +102,7 @@ std::string QuotedName(std::string_view name) {
       quoted.push_back('\\');
       quoted.push_back(c);
     } else if (byte < ' ' || byte == 0x7F) {
-      const char octal[] = {'\\', char('0' + (byte >> 6)), char('0' + ((byte >> 3) & 7)),
-                            char('0' + (byte & 7))};
-      quoted.append(octal, sizeof octal);
+      AppendOctalEscape(quoted, byte);
     } else {
       quoted.push_back(c);
     }

@@ -17,6 +17,7 @@
 #include "files/TestHooks.h"
 #include "platform/Error.h"
 #include "support/RecordingHost.h"
+#include "support/RunSandbox.h"
 #include "support/TempDir.h"
 
 namespace quorvel {
@@ -31,29 +32,7 @@ using testing::SetMtime;
 using testing::SetReadOnly;
 using testing::TempDir;
 
-// A working tree and a target directory in a temporary folder, and a host whose
-// options point at them: replace x by y, case sensitive, with subdirectories.
-struct Sandbox {
-  TempDir tmp;
-  std::string work = tmp.mkdir("work");
-  std::string out = tmp / "out";
-  RecordingHost host;
-
-  Sandbox() {
-    host.options.WorkDir = work;
-    host.options.TargetDir = out;
-    host.options.Search = "x";
-    host.options.Replace = "y";
-    host.options.CaseSensitive = true;
-    host.options.Subdirs = true;
-  }
-
-  std::string source(const std::string& relative, const std::string& bytes) {
-    return tmp.write("work/" + relative, bytes);
-  }
-  std::string target(const std::string& relative) const { return out + "/" + relative; }
-  RunEnd run() { return ReplaceRun(host, host); }
-};
+using Sandbox = testing::RunSandbox;
 
 const std::string kSourceText = "a x b\nend";  // LF ends: a copy keeps them, a save does not
 const std::string kSavedText = "a y b\r\nend\r\n";

@@ -20,6 +20,7 @@
 #include "platform/FileTransaction.h"
 #include "support/ProgramRun.h"
 #include "support/RecordingHost.h"
+#include "support/RunSandbox.h"
 
 namespace quorvel {
 namespace {
@@ -31,24 +32,11 @@ using testing::ReadFile;
 using testing::RecordingHost;
 using testing::TempDir;
 
-// A working tree, a target and a file outside both, with a host that replaces x by y.
-struct Tree {
-  TempDir tmp;
-  std::string work = tmp.mkdir("work");
-  std::string out = tmp / "out";
+// The run's sandbox with a file outside both trees, overwriting existing targets.
+struct Tree : testing::RunSandbox {
   std::string outside = tmp.write("outside/keep.txt", "x outside\n");
-  RecordingHost host;
 
-  Tree() {
-    host.options.WorkDir = work;
-    host.options.TargetDir = out;
-    host.options.Search = "x";
-    host.options.Replace = "y";
-    host.options.CaseSensitive = true;
-    host.options.Subdirs = true;
-    host.options.OverFiles = true;
-  }
-  RunEnd run() { return ReplaceRun(host, host); }
+  Tree() { host.options.OverFiles = true; }
 };
 
 // The action of a test between a file's read and its write, run once.
