@@ -39,6 +39,7 @@ class BatchHost final : public RunDisplays, public SafetyDialogs {
   void setProgressMaximum(int32_t maximum) override;
   void showCounter(RunCounter counter, int32_t value) override;
   void showInformation(const std::string& text) override;
+  bool wantsTextBlocks() const override { return listing_ && listing_->wantsTextBlocks(); }
   void showTextBlock(const TextBlock& block) override {
     if (listing_) listing_->show(block);
   }

@@ -23,6 +23,7 @@ class DryRunListing {
   // The blocks of a text file come before its decision; with --diff the new text is
   // gathered from them.
   void show(const TextBlock& block);
+  bool wantsTextBlocks() const { return diff_; }
   void show(const FileDecision& decision);
 
  private:

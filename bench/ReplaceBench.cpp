@@ -89,7 +89,7 @@ void BM_ReplaceInLines(benchmark::State& state) {
     hits = 0;
     lines = 0;
     bool changed = ReplaceInLines(
-        input, output, search, [&] { ++hits; }, [&] { ++lines; });
+        input, output, search, [&] { ++hits; }, [&](size_t count) { lines += int32_t(count); });
     benchmark::DoNotOptimize(changed);
     benchmark::ClobberMemory();
   }

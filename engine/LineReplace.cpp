@@ -226,6 +226,54 @@ bool CanMatch(std::string_view needle) {
   return !needle.empty() && needle.find_first_of(std::string_view("\r\n\0", 3)) == npos;
 }
 
+// Room past a converted run of lines for the last sixteen-byte store.
+constexpr size_t kCopySlack = 32;
+
+// Room in out for bytes more, growing it by at least half.
+void ReserveMore(platform::ByteBuffer& out, size_t bytes) {
+  const size_t need = out.size() + bytes;
+  if (need > out.capacity()) out.reserve(std::max(need, out.capacity() + out.capacity() / 2));
+}
+
+// Just past the line end at i (CR LF, a lone CR or a lone LF), or n.
+size_t StepOverLineEnd(const char* p, size_t i, size_t n) {
+  if (i == n) return n;
+  return p[i] == '\r' && i + 1 < n && p[i + 1] == '\n' ? i + 2 : i + 1;
+}
+
+// Where the line that holds offset at begins, looking no further back than from, the
+// start of a line.
+size_t LineStart(const char* p, size_t from, size_t at) {
+  size_t start = from;
+  if (const void* lf = ::memrchr(p + from, '\n', at - from)) {
+    start = size_t(static_cast<const char*>(lf) - p) + 1;
+  }
+  if (const void* cr = ::memrchr(p + start, '\r', at - start)) {
+    start = size_t(static_cast<const char*>(cr) - p) + 1;
+  }
+  return start;
+}
+
+// Appends the lines of p[from, to) to out, each followed by CR LF; to is just past a
+// line end or the end of the text, which holds no NUL. Returns how many lines there
+// were. A line costs at least one byte of input and at most two of output more than its
+// text (the last, without a line end, two), so twice the input and the slack suffice.
+size_t PassLinesOn(const char* p, size_t from, size_t to, platform::ByteBuffer& out) {
+  if (from >= to) return 0;
+  ReserveMore(out, 2 * (to - from) + kCopySlack);
+  char* const base = out.data();
+  char* o = base + out.size();
+  size_t lines = 0;
+  for (size_t i = from; i < to; i = StepOverLineEnd(p, i, to)) {
+    i = scan::CopyLineText(p, i, to, o);
+    *o++ = '\r';
+    *o++ = '\n';
+    ++lines;
+  }
+  out.resizeUninitialized(size_t(o - base));
+  return lines;
+}
+
 }  // namespace
 
 LineSearch MakeLineSearch(std::string search, std::string replacement, bool caseSensitive,
@@ -277,9 +325,7 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
   const std::string& needle = Needle(search);
   if (!CanMatch(needle)) {
     output.appendRange(input, 0, input.size());
-    for (size_t i = 0; i < input.size(); ++i) {
-      if (onLine) onLine();
-    }
+    if (onLine) onLine(input.size());
     return false;
   }
 
@@ -293,7 +339,12 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
   LineSplicer splicer(search);
   std::string upperBlock;
   bool changed = false;
-  size_t next = 0;  // the first line not yet passed on
+  size_t next = 0;     // the first line not yet passed on
+  size_t untold = 0;   // lines passed on and not yet told to onLine
+  const auto tell = [&] {
+    if (untold != 0 && onLine) onLine(untold);
+    untold = 0;
+  };
   while (next < input.size()) {
     const size_t blockFrom = input.offsetOf(next);
     size_t blockEnd = input.size();  // the line after the block
@@ -314,20 +365,67 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
       const size_t hit = splicer.find(hay.substr(from));
       const size_t hitLine = hit == npos ? blockEnd : input.lineAt(blockFrom + from + hit, next);
       output.appendRange(input, next, hitLine);
-      for (; next < hitLine; ++next) {
-        if (onLine) onLine();
-      }
+      untold += hitLine - next;
+      next = hitLine;
       if (hit == npos) break;
 
+      // The lines before the hit are told before its hits.
+      tell();
       const size_t start = input.offsetOf(next) - blockFrom;
       const std::string_view line = input[next];
       splicer.run(line, hay.substr(start, line.size()), from + hit - start, onHit);
       output.append(splicer.result());
       changed = true;
       ++next;
-      if (onLine) onLine();
+      ++untold;
     }
   }
+  tell();
+  return changed;
+}
+
+bool SearchesTextAsItIs(const LineSearch& search) { return ModeOf(search) != SearchMode::Utf8; }
+
+bool ReplaceInText(std::string_view text, platform::ByteBuffer& out, const LineSearch& search,
+                   const HitNotification& onHit, const LineNotification& onLine) {
+  out.clear();
+  const char* const p = text.data();
+  const size_t n = text.size();
+  if (n == 0) return false;
+  if (!CanMatch(Needle(search))) {
+    const size_t lines = PassLinesOn(p, 0, n, out);
+    if (onLine) onLine(lines);
+    return false;
+  }
+
+  // As in ReplaceInLines: the lines before each hit pass on unchanged, told before its
+  // hits; the hit's line is counted with the ones after it.
+  LineSplicer splicer(search);
+  bool changed = false;
+  size_t next = 0;    // the first byte of the first line not yet passed on
+  size_t untold = 0;  // lines passed on and not yet told to onLine
+  while (next < n) {
+    const size_t hit = splicer.find(text.substr(next));
+    if (hit == npos) {
+      untold += PassLinesOn(p, next, n, out);
+      break;
+    }
+    const size_t at = next + hit;
+    const size_t start = LineStart(p, next, at);
+    untold += PassLinesOn(p, next, start, out);
+    if (untold != 0 && onLine) onLine(untold);
+    untold = 0;
+
+    const size_t end = scan::FindLineEnd(p, at, n);
+    const std::string_view line = text.substr(start, end - start);
+    splicer.run(line, line, at - start, onHit);
+    out.append(splicer.result());
+    out.append("\r\n");
+    changed = true;
+    ++untold;
+    next = StepOverLineEnd(p, end, n);
+  }
+  if (untold != 0 && onLine) onLine(untold);
   return changed;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Replacement of every occurrence of the search text in the lines of a file, at most
 // kMaxReplacementsPerLine times per line. Hits and lines are reported through callables
-// the caller hands in.
+// the caller hands in; lines come in runs, every hit before the count of its line.
 
 #include <functional>
 #include <string>
@@ -33,7 +33,8 @@ LineSearch MakeLineSearch(std::string search, std::string replacement, bool case
                           const platform::CodePage* codePage = nullptr);
 
 using HitNotification = std::function<void()>;
-using LineNotification = std::function<void()>;
+// Told how many more lines have been passed on, at least one.
+using LineNotification = std::function<void(size_t count)>;
 
 // Replaces in one line in place; true when at least one occurrence was found.
 bool ReplaceInLine(std::string& line, const LineSearch& search, const HitNotification& onHit);
@@ -51,5 +52,16 @@ std::vector<TextSpan> FoundSpans(std::string_view line, const LineSearch& search
 // occurrence. input is not changed.
 bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& search,
                     const HitNotification& onHit, const LineNotification& onLine);
+
+// Whether search finds its text in the bytes as they are, never upper-cased; only such a
+// search serves ReplaceInText.
+bool SearchesTextAsItIs(const LineSearch& search);
+
+// The same replacement straight from the bytes of a text that holds no NUL, without
+// splitting them into a list first: out gets exactly the joined lines ReplaceInLines
+// gives for the lines of text, with the same notifications in the same order. true when
+// any line held an occurrence. search must be one SearchesTextAsItIs accepts.
+bool ReplaceInText(std::string_view text, platform::ByteBuffer& out, const LineSearch& search,
+                   const HitNotification& onHit, const LineNotification& onLine);
 
 }  // namespace quorvel

@@ -39,7 +39,21 @@ bool LineStream::next(LineList& lines) {
     lines.clear();
     return false;
   }
-  platform::ByteBuffer& buffer = lines.read_;
+  const std::string_view block = readBlock(lines.read_);
+  passBlock(block, lines.split(block));
+  return !lines.empty();
+}
+
+std::string_view LineStream::nextBytes(LineList& lines) {
+  if (ended_) return {};
+  const std::string_view block = readBlock(lines.read_);
+  const void* nul = std::memchr(block.data(), '\0', block.size());
+  const size_t stop = nul ? size_t(static_cast<const char*>(nul) - block.data()) : block.size();
+  passBlock(block, stop);
+  return block.substr(0, stop);
+}
+
+std::string_view LineStream::readBlock(platform::ByteBuffer& buffer) {
   buffer.resizeUninitialized(carry_.size() + block_);
   std::memcpy(buffer.data(), carry_.data(), carry_.size());
   size_t filled = carry_.size();
@@ -69,15 +83,16 @@ bool LineStream::next(LineList& lines) {
     }
     buffer.resizeUninitialized(2 * buffer.size());
   }
-
   carry_.assign(buffer.data() + cut, filled - cut);
-  const size_t stop = lines.split(std::string_view(buffer.data(), cut));
+  return std::string_view(buffer.data(), cut);
+}
+
+void LineStream::passBlock(std::string_view block, size_t stop) {
   offset_ += int64_t(stop);
-  if (stop < cut || readTo_ >= size_) {
+  if (stop < block.size() || readTo_ >= size_) {
     ended_ = true;
     carry_.clear();
   }
-  return !lines.empty();
 }
 
 bool StreamLooksLikeText(const LineStream::Read& read, int64_t size) {

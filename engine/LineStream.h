@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "engine/Lines.h"
 
@@ -28,6 +29,11 @@ class LineStream {
   // list empty, once every line has been handed out. "Stream read error" on a failed
   // read.
   bool next(LineList& lines);
+  // The next block as next would split it, read into the read buffer of lines and left
+  // unsplit: its bytes up to the first NUL, which ends the text. The lines keep their
+  // content until splitBytes makes these bytes the lines next would have given.
+  std::string_view nextBytes(LineList& lines);
+  static void splitBytes(LineList& lines, std::string_view bytes) { lines.split(bytes); }
   // Every line has been handed out (the next call of next gives false).
   bool ended() const { return ended_; }
   // The offset in the file just past the lines handed out so far.
@@ -39,6 +45,11 @@ class LineStream {
   int64_t size_ = 0;
   int64_t readTo_ = 0;  // bytes of the file read so far
   int64_t offset_ = 0;
+  // Reads the next block of whole lines into buffer; their bytes.
+  std::string_view readBlock(platform::ByteBuffer& buffer);
+  // Moves past a block whose text stopped at stop (its size, or its first NUL).
+  void passBlock(std::string_view block, size_t stop);
+
   std::string carry_;  // bytes read past the last complete line end
   bool ended_ = true;
 };

@@ -44,9 +44,9 @@ class RunCounters {
     }
   }
 
-  void add(RunCounter counter) {
+  void add(RunCounter counter, size_t count = 1) {
     int32_t& value = values_[Index(counter)];
-    value = int32_t(uint32_t(value) + 1u);
+    value = int32_t(uint32_t(value) + uint32_t(count));
     host_.showCounter(counter, value);
     host_.pumpEvents();
   }
@@ -84,12 +84,18 @@ struct OpenSource {
   platform::WriteRequest request;
   platform::DirHandle directory;  // the target's, opened by a real run
   bool wholeFile = false;  // the first block held every line: output_ is the new text
+  bool straight = false;   // replaced straight from its bytes: wholeText_ is the new text
 };
 
 class Run {
  public:
   Run(RunDisplays& host, RunPlan plan, RunEffects& effects, RunMode mode)
-      : host_(host), plan_(std::move(plan)), effects_(effects), mode_(mode), counters_(host) {}
+      : host_(host),
+        plan_(std::move(plan)),
+        effects_(effects),
+        mode_(mode),
+        counters_(host),
+        straight_(!host.wantsTextBlocks() && SearchesTextAsItIs(plan_.search)) {}
 
   RunEnd processAll(const FileList& files) {
     counters_.reset();
@@ -135,7 +141,18 @@ class Run {
     const LineStream::Read& read = source.read.read;
     const int64_t size = source.read.size;
     stream_.start(read, size);
-    stream_.next(input_);
+    // A file that fits one block and holds no NUL is replaced straight from its bytes
+    // where no display wants its lines. Those bytes are text: joining lines never makes
+    // them shorter.
+    bool& straight = source.straight;
+    std::string_view bytes;
+    if (straight_ && size <= int64_t(LineStream::kBlock)) {
+      bytes = stream_.nextBytes(input_);
+      straight = stream_.ended() && int64_t(bytes.size()) == size;
+      if (!straight) LineStream::splitBytes(input_, bytes);
+    } else {
+      stream_.next(input_);
+    }
 
     const TargetPaths target = TargetPathsFor(path, plan_.workBase, plan_.targetRoot);
     step.target = target.file;
@@ -152,17 +169,21 @@ class Run {
     const bool copyAllowed = options.CopyUnchanged && !options.OverSource;
     // A file larger than one block is tested before its first line is counted, reading
     // no further than its first NUL.
-    step.text = options.NoSafety || (stream_.ended() ? LooksLikeText(input_, size)
-                                                     : StreamLooksLikeText(read, size));
+    step.text = options.NoSafety || straight ||
+                (stream_.ended() ? LooksLikeText(input_, size) : StreamLooksLikeText(read, size));
     if (step.text) {
       source.wholeFile = stream_.ended();
-      int64_t firstLine = 0;
       bool changed = false;
-      do {
-        changed = replaceBlock(&step) || changed;
-        host_.showTextBlock(TextBlock{path, firstLine, input_, output_});
-        firstLine += int64_t(input_.size());
-      } while (stream_.next(input_));
+      if (straight) {
+        changed = ReplaceInText(bytes, wholeText_, plan_.search, hitCounter(&step), lineCounter());
+      } else {
+        int64_t firstLine = 0;
+        do {
+          changed = replaceBlock(&step) || changed;
+          if (host_.wantsTextBlocks()) host_.showTextBlock(TextBlock{path, firstLine, input_, output_});
+          firstLine += int64_t(input_.size());
+        } while (stream_.next(input_));
+      }
       if (changed) counters_.add(RunCounter::FilesChanged);
       if (!targetWritable(step.target, source.file)) return step;
 
@@ -224,13 +245,17 @@ class Run {
   // given.
   bool replaceBlock(FileStep* step) {
     if (!step) return ReplaceInLines(input_, output_, plan_.search, nullptr, nullptr);
-    return ReplaceInLines(
-        input_, output_, plan_.search,
-        [this, step] {
-          ++step->hits;
-          counters_.add(RunCounter::HitsFound);
-        },
-        [this] { counters_.add(RunCounter::LinesRead); });
+    return ReplaceInLines(input_, output_, plan_.search, hitCounter(step), lineCounter());
+  }
+
+  HitNotification hitCounter(FileStep* step) {
+    return [this, step] {
+      ++step->hits;
+      counters_.add(RunCounter::HitsFound);
+    };
+  }
+  LineNotification lineCounter() {
+    return [this](size_t count) { counters_.add(RunCounter::LinesRead, count); };
   }
 
   // The new text of a changed file. A file larger than one block has had its lines
@@ -238,7 +263,7 @@ class Run {
   TextContent newText(OpenSource& source) {
     TextContent content;
     if (source.wholeFile) {
-      content.whole = &output_;
+      content.whole = source.straight ? wholeText_.view() : output_.joined();
       return content;
     }
     content.blocks = [this, &source](const std::function<bool(std::string_view)>& sink) {
@@ -263,9 +288,12 @@ class Run {
   RunMode mode_;
   RunCounters counters_;
   std::optional<platform::WriteTree> targetTree_;
+  // Whether a file read whole may be replaced straight from its bytes.
+  const bool straight_;
   LineStream stream_;
   LineList input_;
   LineList output_;
+  platform::ByteBuffer wholeText_;  // the new text of a file read whole
 };
 
 }  // namespace

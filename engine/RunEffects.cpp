@@ -69,7 +69,8 @@ void FileEffects::writeText(const std::string& target, const platform::SourceFil
   journaled.journal = journal_;
   EnsureSourceUnchanged(source, journaled);
   if (content.whole) {
-    SaveLines(*content.whole, target, journaled);
+    RaiseWriteFailure(platform::WriteFileContent(target, *content.whole, journaled), target,
+                      target);
     return;
   }
   // A file larger than one block goes into the staged new file block by block.
@@ -226,7 +227,7 @@ void DryEffects::writeText(const std::string& target, const platform::SourceFile
   if (!beginWrite(target)) return;
   std::string bytes;
   if (content.whole) {
-    bytes = content.whole->joined();
+    bytes = *content.whole;
   } else {
     content.blocks([&bytes](std::string_view block) {
       bytes.append(block);

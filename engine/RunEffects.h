@@ -31,11 +31,11 @@ struct SourceRead {
   bool readOnly = false;
 };
 
-// The new text of a changed file: the lines of a file read in one block, or for a
-// larger one the replacement made once more block by block, each block's bytes handed
+// The new text of a changed file: the whole of it for a file read in one block, or for
+// a larger one the replacement made once more block by block, each block's bytes handed
 // to the sink (which answers false to stop).
 struct TextContent {
-  const LineList* whole = nullptr;
+  std::optional<std::string_view> whole;
   std::function<void(const std::function<bool(std::string_view)>& sink)> blocks;
 };
 

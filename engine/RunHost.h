@@ -79,6 +79,9 @@ class RunDisplays {
   // Each block of a text file, then each listed file's decision, told before it is
   // carried out: an error of reading a file comes before its decision, one of writing
   // it after.
+  // The blocks go only to a host that wants them; for the others a file read whole is
+  // replaced straight from its bytes, never split into a list of lines.
+  virtual bool wantsTextBlocks() const { return false; }
   virtual void showTextBlock(const TextBlock& block) { (void)block; }
   virtual void showFileDecision(const FileDecision& decision) { (void)decision; }
   // Handles pending window events. Called after every display update, so a window

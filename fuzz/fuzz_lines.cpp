@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           int64_t hits = 0;
           size_t notifiedLines = 0;
           quorvel::ReplaceInLines(
-              lines, output, lineSearch, [&] { ++hits; }, [&] { ++notifiedLines; });
+              lines, output, lineSearch, [&] { ++hits; }, [&](size_t count) { notifiedLines += count; });
           Check(output.size() == lines.size());
           Check(notifiedLines == lines.size());
           Check(hits <= int64_t(lines.size()) * quorvel::kMaxReplacementsPerLine);

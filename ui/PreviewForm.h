@@ -51,6 +51,7 @@ class TPreviewForm : public QDialog, public RunDisplays, private ListingNotice {
   void setProgressMaximum(int32_t) override {}
   void showCounter(RunCounter, int32_t) override {}
   void showInformation(const std::string&) override {}
+  bool wantsTextBlocks() const override { return true; }
   void showTextBlock(const TextBlock& block) override;
   void showFileDecision(const FileDecision& decision) override;
   void pumpEvents() override;

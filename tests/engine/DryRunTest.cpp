@@ -96,6 +96,7 @@ TEST(DryRun, DecidesAsTheRealRunDoes) {
 struct BlockHost : DecisionHost {
   std::vector<int64_t> changedLines;
   size_t blocks = 0;
+  bool wantsTextBlocks() const override { return true; }
   void showTextBlock(const TextBlock& block) override {
     ++blocks;
     for (size_t i = 0; i < block.before.size(); ++i) {

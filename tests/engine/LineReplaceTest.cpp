@@ -134,7 +134,7 @@ TEST(ReplaceInLinesTest, NotifiesEveryHitBeforeItsLineAndKeepsTheInput) {
   output.append("left over");
   std::string events;
   EXPECT_TRUE(ReplaceInLines(
-      input, output, search, [&] { events += 'h'; }, [&] { events += 'l'; }));
+      input, output, search, [&] { events += 'h'; }, [&](size_t count) { events.append(count, 'l'); }));
   EXPECT_EQ(events, "hllhhllhl");
   EXPECT_EQ(output.joined(), "ayy\r\nb\r\nyyyy\r\n\r\nyy\r\n");
   EXPECT_EQ(input.joined(), before);
@@ -144,7 +144,7 @@ TEST(ReplaceInLinesTest, UnchangedInputsGiveFalse) {
   LineList output;
   std::string events;
   auto hit = [&] { events += 'h'; };
-  auto line = [&] { events += 'l'; };
+  auto line = [&](size_t count) { events.append(count, 'l'); };
 
   LineSearch search = MakeLineSearch("x", "y", true, &Windows1250());
   output.append("left over");
@@ -330,7 +330,24 @@ TEST_P(RandomComparisonTest, ReplaceInLineMatchesTheReference) {
   }
 }
 
-TEST_P(RandomComparisonTest, ReplaceInLinesMatchesTheReference) {
+// The replacement straight from the bytes, where the search allows it, against the
+// result and the events of the reference.
+void ExpectTheSameStraight(std::string_view bytes, const LineSearch& search, bool expectedChanged,
+                           const std::string& expectedJoined, const std::string& expectedEvents,
+                           int round) {
+  if (!SearchesTextAsItIs(search)) return;
+  platform::ByteBuffer out;
+  out.append("left over");
+  std::string events;
+  const bool changed = ReplaceInText(
+      bytes, out, search, [&] { events += 'h'; },
+      [&](size_t count) { events.append(count, 'l'); });
+  ASSERT_EQ(changed, expectedChanged) << round;
+  ASSERT_EQ(out.view(), expectedJoined) << round;
+  ASSERT_EQ(events, expectedEvents) << round;
+}
+
+TEST_P(RandomComparisonTest, ReplaceInLinesAndInTextMatchTheReference) {
   const platform::CodePage& page = GetParam().isUtf8 ? Utf8() : Windows1250();
   RandomText random(GetParam(), 7);
   const std::vector<std::string> ends = {"\r\n", "\n", "\r"};
@@ -365,11 +382,12 @@ TEST_P(RandomComparisonTest, ReplaceInLinesMatchesTheReference) {
     LineList output;
     std::string events;
     const bool changed = ReplaceInLines(
-        input, output, search, [&] { events += 'h'; }, [&] { events += 'l'; });
+        input, output, search, [&] { events += 'h'; }, [&](size_t count) { events.append(count, 'l'); });
     ASSERT_EQ(changed, expectedChanged) << round;
     ASSERT_EQ(output.joined(), expectedJoined) << round;
     ASSERT_EQ(output.size(), input.size()) << round;
     ASSERT_EQ(events, expectedEvents) << round;
+    ExpectTheSameStraight(bytes, search, expectedChanged, expectedJoined, expectedEvents, round);
   }
 }
 
@@ -401,10 +419,12 @@ TEST_P(RandomComparisonTest, LongInputsMatchTheReference) {
     LineSearch search = MakeLineSearch(ref.search, ref.replacement, ref.caseSensitive, &page);
     LineList output;
     std::string events;
-    ReplaceInLines(
-        input, output, search, [&] { events += 'h'; }, [&] { events += 'l'; });
+    const bool changed = ReplaceInLines(
+        input, output, search, [&] { events += 'h'; },
+        [&](size_t count) { events.append(count, 'l'); });
     ASSERT_EQ(output.joined(), expectedJoined) << round;
     ASSERT_EQ(events, expectedEvents) << round;
+    ExpectTheSameStraight(input.joined(), search, changed, expectedJoined, expectedEvents, round);
   }
 }
 
