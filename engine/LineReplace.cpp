@@ -339,8 +339,8 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
   LineSplicer splicer(search);
   std::string upperBlock;
   bool changed = false;
-  size_t next = 0;     // the first line not yet passed on
-  size_t untold = 0;   // lines passed on and not yet told to onLine
+  size_t next = 0;    // the first line not yet passed on
+  size_t untold = 0;  // lines passed on and not yet told to onLine
   const auto tell = [&] {
     if (untold != 0 && onLine) onLine(untold);
     untold = 0;

@@ -180,7 +180,9 @@ class Run {
         int64_t firstLine = 0;
         do {
           changed = replaceBlock(&step) || changed;
-          if (host_.wantsTextBlocks()) host_.showTextBlock(TextBlock{path, firstLine, input_, output_});
+          if (host_.wantsTextBlocks()) {
+            host_.showTextBlock(TextBlock{path, firstLine, input_, output_});
+          }
           firstLine += int64_t(input_.size());
         } while (stream_.next(input_));
       }

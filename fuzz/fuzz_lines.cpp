@@ -1,7 +1,7 @@
 // Line splitting and joining, the text-likeness measure and one replacement pass.
 // Invariants: no line holds CR, LF or NUL; joining the lines of a NUL-free buffer keeps
 // every byte that is not a line end, in order; the joined length of the replacement
-// output matches its lines.
+// output matches its lines; the replacement straight from the bytes gives the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -63,13 +63,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           int64_t hits = 0;
           size_t notifiedLines = 0;
           quorvel::ReplaceInLines(
-              lines, output, lineSearch, [&] { ++hits; }, [&](size_t count) { notifiedLines += count; });
+              lines, output, lineSearch, [&] { ++hits; },
+              [&](size_t count) { notifiedLines += count; });
           Check(output.size() == lines.size());
           Check(notifiedLines == lines.size());
           Check(hits <= int64_t(lines.size()) * quorvel::kMaxReplacementsPerLine);
           size_t outputTotal = 0;
           for (size_t i = 0; i < output.size(); ++i) outputTotal += output[i].size() + 2;
           Check(output.joined().size() == outputTotal);
+          // Straight from the bytes (the text before the first NUL), the same output.
+          if (quorvel::SearchesTextAsItIs(lineSearch)) {
+            quorvel::platform::ByteBuffer straight;
+            int64_t straightHits = 0;
+            size_t straightLines = 0;
+            quorvel::ReplaceInText(
+                text, straight, lineSearch, [&] { ++straightHits; },
+                [&](size_t count) { straightLines += count; });
+            Check(straight.view() == output.joined());
+            Check(straightHits == hits && straightLines == notifiedLines);
+          }
           Check(codePage.upper(bytes).size() == bytes.size());
         }
       }

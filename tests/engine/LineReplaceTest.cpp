@@ -134,7 +134,8 @@ TEST(ReplaceInLinesTest, NotifiesEveryHitBeforeItsLineAndKeepsTheInput) {
   output.append("left over");
   std::string events;
   EXPECT_TRUE(ReplaceInLines(
-      input, output, search, [&] { events += 'h'; }, [&](size_t count) { events.append(count, 'l'); }));
+      input, output, search, [&] { events += 'h'; },
+      [&](size_t count) { events.append(count, 'l'); }));
   EXPECT_EQ(events, "hllhhllhl");
   EXPECT_EQ(output.joined(), "ayy\r\nb\r\nyyyy\r\n\r\nyy\r\n");
   EXPECT_EQ(input.joined(), before);
@@ -340,8 +341,7 @@ void ExpectTheSameStraight(std::string_view bytes, const LineSearch& search, boo
   out.append("left over");
   std::string events;
   const bool changed = ReplaceInText(
-      bytes, out, search, [&] { events += 'h'; },
-      [&](size_t count) { events.append(count, 'l'); });
+      bytes, out, search, [&] { events += 'h'; }, [&](size_t count) { events.append(count, 'l'); });
   ASSERT_EQ(changed, expectedChanged) << round;
   ASSERT_EQ(out.view(), expectedJoined) << round;
   ASSERT_EQ(events, expectedEvents) << round;
@@ -382,7 +382,8 @@ TEST_P(RandomComparisonTest, ReplaceInLinesAndInTextMatchTheReference) {
     LineList output;
     std::string events;
     const bool changed = ReplaceInLines(
-        input, output, search, [&] { events += 'h'; }, [&](size_t count) { events.append(count, 'l'); });
+        input, output, search, [&] { events += 'h'; },
+        [&](size_t count) { events.append(count, 'l'); });
     ASSERT_EQ(changed, expectedChanged) << round;
     ASSERT_EQ(output.joined(), expectedJoined) << round;
     ASSERT_EQ(output.size(), input.size()) << round;
