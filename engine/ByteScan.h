@@ -58,6 +58,30 @@ inline size_t CopyLineText(const char* p, size_t i, size_t n, char*& out) {
   return ScanLineText<true>(p, i, n, &out);
 }
 
+// Steps over the line end at i (CR LF, a lone CR or a lone LF), up to n.
+inline size_t StepOverLineEnd(const char* p, size_t i, size_t n) {
+  if (i == n) return n;
+  return p[i] == '\r' && i + 1 < n && p[i + 1] == '\n' ? i + 2 : i + 1;
+}
+
+// Room past the output of CopyJoinedLines for its last sixteen-byte store.
+inline constexpr size_t kJoinedLinesSlack = 32;
+
+// Copies the lines of p[i, n), a text without NUL, to out, each followed by CR LF, and
+// returns how many there were; n is just past a line end or the end of the text. Up to
+// kJoinedLinesSlack bytes past the copy are written as well; out is left just past it.
+inline size_t CopyJoinedLines(const char* p, size_t i, size_t n, char*& out) {
+  size_t lines = 0;
+  while (i < n) {
+    i = CopyLineText(p, i, n, out);
+    *out++ = '\r';
+    *out++ = '\n';
+    ++lines;
+    i = StepOverLineEnd(p, i, n);
+  }
+  return lines;
+}
+
 // The offset of the first occurrence of needle in hay, or npos; needle is not empty.
 // Sixteen candidate positions are tested at once on the needle's first and last byte,
 // and only where both agree are the bytes between compared.

@@ -226,19 +226,10 @@ bool CanMatch(std::string_view needle) {
   return !needle.empty() && needle.find_first_of(std::string_view("\r\n\0", 3)) == npos;
 }
 
-// Room past a converted run of lines for the last sixteen-byte store.
-constexpr size_t kCopySlack = 32;
-
 // Room in out for bytes more, growing it by at least half.
 void ReserveMore(platform::ByteBuffer& out, size_t bytes) {
   const size_t need = out.size() + bytes;
   if (need > out.capacity()) out.reserve(std::max(need, out.capacity() + out.capacity() / 2));
-}
-
-// Just past the line end at i (CR LF, a lone CR or a lone LF), or n.
-size_t StepOverLineEnd(const char* p, size_t i, size_t n) {
-  if (i == n) return n;
-  return p[i] == '\r' && i + 1 < n && p[i + 1] == '\n' ? i + 2 : i + 1;
 }
 
 // Where the line that holds offset at begins, looking no further back than from, the
@@ -260,16 +251,10 @@ size_t LineStart(const char* p, size_t from, size_t at) {
 // text (the last, without a line end, two), so twice the input and the slack suffice.
 size_t PassLinesOn(const char* p, size_t from, size_t to, platform::ByteBuffer& out) {
   if (from >= to) return 0;
-  ReserveMore(out, 2 * (to - from) + kCopySlack);
+  ReserveMore(out, 2 * (to - from) + scan::kJoinedLinesSlack);
   char* const base = out.data();
   char* o = base + out.size();
-  size_t lines = 0;
-  for (size_t i = from; i < to; i = StepOverLineEnd(p, i, to)) {
-    i = scan::CopyLineText(p, i, to, o);
-    *o++ = '\r';
-    *o++ = '\n';
-    ++lines;
-  }
+  const size_t lines = scan::CopyJoinedLines(p, from, to, o);
   out.resizeUninitialized(size_t(o - base));
   return lines;
 }
@@ -423,7 +408,7 @@ bool ReplaceInText(std::string_view text, platform::ByteBuffer& out, const LineS
     out.append("\r\n");
     changed = true;
     ++untold;
-    next = StepOverLineEnd(p, end, n);
+    next = scan::StepOverLineEnd(p, end, n);
   }
   if (untold != 0 && onLine) onLine(untold);
   return changed;

@@ -16,7 +16,7 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 
 // Room past the converted text for the last sixteen-byte store.
-constexpr size_t kConvertSlack = 32;
+constexpr size_t kConvertSlack = scan::kJoinedLinesSlack;
 
 // Read buffers up to this size are kept from one file to the next.
 constexpr size_t kKeptReadBuffer = size_t(64) << 20;
@@ -63,12 +63,10 @@ size_t LineList::lineAt(size_t offset, size_t first) const {
 
 namespace {
 
-// Steps over the line end at i (CR LF, a lone CR or a lone LF); a NUL is not stepped
-// over, so the caller sees where the text ends.
+// Steps over the line end at i; a NUL is not stepped over, so the caller sees where the
+// text ends.
 size_t StepOverLineEnd(const char* p, size_t i, size_t n) {
-  if (i == n || p[i] == '\0') return i;
-  if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') return i + 2;
-  return i + 1;
+  return i < n && p[i] == '\0' ? i : scan::StepOverLineEnd(p, i, n);
 }
 
 }  // namespace

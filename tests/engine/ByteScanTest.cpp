@@ -69,5 +69,27 @@ TEST(ByteScan, FindLineEndStopsAtTheFirstCrLfOrNul) {
   }
 }
 
+// Lines of every length up to a few steps, with each kind of line end and none at the
+// end, into a buffer that shows what is written past the copy.
+TEST(ByteScan, CopyJoinedLinesGivesEveryLineWithCrLf) {
+  std::mt19937 rng(3);
+  const char* ends[] = {"\r\n", "\n", "\r"};
+  for (int round = 0; round < 5000; ++round) {
+    std::string text;
+    std::string expected;
+    const size_t lines = rng() % 5;
+    for (size_t k = 0; k < lines; ++k) {
+      const std::string line(1 + rng() % 100, char('a' + k));
+      text += line;
+      expected += line + "\r\n";
+      if (k + 1 < lines || rng() % 2) text += ends[rng() % 3];
+    }
+    std::string out(2 * text.size() + kJoinedLinesSlack, '#');
+    char* end = out.data();
+    ASSERT_EQ(CopyJoinedLines(text.data(), 0, text.size(), end), lines);
+    ASSERT_EQ(std::string(out.data(), end), expected) << ::testing::PrintToString(text);
+  }
+}
+
 }  // namespace
 }  // namespace quorvel::scan
