@@ -1,7 +1,8 @@
 // Throughput of the line replacement over one generated text of 50 MB: Czech prose in
-// lines of a few words with CR LF ends (LF for the replacement straight from the bytes), the search word about once in fifty words in
-// three letter cases, and a few long lines. Reported as bytes of input per second. The
-// search word is kocour in windows-1250 and žížala, with two-byte letters, in UTF-8.
+// lines of a few words with CR LF ends (LF for the replacement straight from the bytes), the search
+// word about once in fifty words in three letter cases, and a few long lines. Reported as bytes of
+// input per second. The search word is kocour in windows-1250 and žížala, with two-byte letters, in
+// UTF-8.
 //
 //   build-*/bench/quorvel_bench_replace [--benchmark_repetitions=5]
 
