@@ -6,7 +6,9 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
@@ -248,9 +250,32 @@ std::optional<std::string> WriteTree::RelativeBelow(const std::string& givenRoot
 
 namespace {
 
-// Opens the levels of relative one by one below dirfd, never following a link.
+// Opens a directory of more than one level below rootfd in one call, following no link
+// and never leaving it; -1 where that fails for any reason, the kernel's refusal of the
+// call among them.
+int OpenBeneath(int rootfd, std::string_view relative) {
+#if defined(SYS_openat2)
+  if (relative.find('/') == std::string_view::npos) return -1;
+  struct open_how how = {};
+  how.flags = uint64_t(kDirFlags);
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS;
+  const std::string path(relative);
+  return int(::syscall(SYS_openat2, rootfd, path.c_str(), &how, sizeof how));
+#else
+  (void)rootfd;
+  (void)relative;
+  return -1;
+#endif
+}
+
+// Opens the levels of relative below rootfd, never following a link: where every level
+// exists, in one call; otherwise one by one, making the missing ones when asked to.
 WriteTree::DirStatus OpenLevels(int rootfd, std::string_view relative, bool create,
                                 DirHandle& out, RunJournal* journal = nullptr) {
+  if (const int fd = OpenBeneath(rootfd, relative); fd >= 0) {
+    out = DirHandle(fd);
+    return WriteTree::DirStatus::Ok;
+  }
   // The first level is opened from the root itself; only the root alone is duplicated.
   DirHandle current;
   int base = rootfd;

@@ -207,14 +207,20 @@ TEST_F(InATree, DirectoriesAreOpenedAndMadeLevelByLevelWithoutFollowingLinks) {
   EXPECT_EQ(tree->openDirectory(tmp / "root/a/b/c", true, dir), WriteTree::DirStatus::Ok);
   EXPECT_TRUE(dir.valid());
   EXPECT_TRUE(DirectoryExists(tmp / "root/a/b/c"));
+  EXPECT_EQ(tree->openDirectory(tmp / "root/a/b/c", false, dir), WriteTree::DirStatus::Ok);
   EXPECT_EQ(tree->openDirectory(tmp / "root/", false, dir), WriteTree::DirStatus::Ok);
   EXPECT_EQ(tree->openDirectory(tmp / "root/none", false, dir), WriteTree::DirStatus::Missing);
-  for (const char* level : {"dir-out", "dir-in", "dir-out/x", "inside.txt", "sub/../.."}) {
+  // Also where the levels behind a link exist.
+  outside.mkdir("deep/er");
+  for (const char* level :
+       {"dir-out", "dir-in", "dir-out/x", "dir-out/deep", "dir-out/deep/er", "inside.txt",
+        "sub/../.."}) {
     EXPECT_EQ(tree->openDirectory(tmp / "root/" + level, true, dir),
               WriteTree::DirStatus::NotADirectory)
         << level;
   }
-  EXPECT_EQ(NamesIn(outside.path()), std::vector<std::string>{"passwd"});
+  EXPECT_EQ(NamesIn(outside.path()), (std::vector<std::string>{"deep", "passwd"}));
+  EXPECT_EQ(NamesIn(outside / "deep"), std::vector<std::string>{"er"});
 
   EXPECT_TRUE(tree->leadsInside(tmp / "root/link-in.txt"));
   EXPECT_TRUE(tree->leadsInside(tmp / "root/dir-in"));
