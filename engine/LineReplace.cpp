@@ -135,6 +135,28 @@ class LineSplicer {
 
   const std::string& result() const { return head_; }
 
+  // Whether every splice appends to the line rebuilt so far, so that appendRun serves.
+  bool appendsOnly() const { return closedReplacement_; }
+
+  // The loop of run where appendsOnly(): the rebuilt line goes straight to the end of
+  // out, piece by piece, with no head to keep.
+  void appendRun(std::string_view line, size_t first, const HitNotification& onHit,
+                 platform::ByteBuffer& out) const {
+    size_t rest = 0;
+    size_t match = first;
+    for (int n = 1;; ++n) {
+      out.append(line.substr(rest, match - rest));
+      out.append(replacement_);
+      rest = match + needle_.size();
+      if (onHit) onHit();
+      if (n == kMaxReplacementsPerLine) break;
+      const size_t at = find(line.substr(rest));
+      if (at == npos) break;
+      match = rest + at;
+    }
+    out.append(line.substr(rest));
+  }
+
  private:
   // Moves the next count bytes of the rest into the head.
   void pull(size_t count) {
@@ -403,8 +425,12 @@ bool ReplaceInText(std::string_view text, platform::ByteBuffer& out, const LineS
 
     const size_t end = scan::FindLineEnd(p, at, n);
     const std::string_view line = text.substr(start, end - start);
-    splicer.run(line, line, at - start, onHit);
-    out.append(splicer.result());
+    if (splicer.appendsOnly()) {
+      splicer.appendRun(line, at - start, onHit, out);
+    } else {
+      splicer.run(line, line, at - start, onHit);
+      out.append(splicer.result());
+    }
     out.append("\r\n");
     changed = true;
     ++untold;
