@@ -248,6 +248,12 @@ bool CanMatch(std::string_view needle) {
   return !needle.empty() && needle.find_first_of(std::string_view("\r\n\0", 3)) == npos;
 }
 
+// The line notification once for each of count lines passed on.
+void TellLines(const LineNotification& onLine, size_t count) {
+  if (!onLine) return;
+  for (size_t i = 0; i < count; ++i) onLine();
+}
+
 // Room in out for bytes more, growing it by at least half.
 void ReserveMore(platform::ByteBuffer& out, size_t bytes) {
   const size_t need = out.size() + bytes;
@@ -332,7 +338,7 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
   const std::string& needle = Needle(search);
   if (!CanMatch(needle)) {
     output.appendRange(input, 0, input.size());
-    if (onLine) onLine(input.size());
+    TellLines(onLine, input.size());
     return false;
   }
 
@@ -346,12 +352,7 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
   LineSplicer splicer(search);
   std::string upperBlock;
   bool changed = false;
-  size_t next = 0;    // the first line not yet passed on
-  size_t untold = 0;  // lines passed on and not yet told to onLine
-  const auto tell = [&] {
-    if (untold != 0 && onLine) onLine(untold);
-    untold = 0;
-  };
+  size_t next = 0;  // the first line not yet passed on
   while (next < input.size()) {
     const size_t blockFrom = input.offsetOf(next);
     size_t blockEnd = input.size();  // the line after the block
@@ -372,22 +373,19 @@ bool ReplaceInLines(const LineList& input, LineList& output, const LineSearch& s
       const size_t hit = splicer.find(hay.substr(from));
       const size_t hitLine = hit == npos ? blockEnd : input.lineAt(blockFrom + from + hit, next);
       output.appendRange(input, next, hitLine);
-      untold += hitLine - next;
+      TellLines(onLine, hitLine - next);
       next = hitLine;
       if (hit == npos) break;
 
-      // The lines before the hit are told before its hits.
-      tell();
       const size_t start = input.offsetOf(next) - blockFrom;
       const std::string_view line = input[next];
       splicer.run(line, hay.substr(start, line.size()), from + hit - start, onHit);
       output.append(splicer.result());
       changed = true;
       ++next;
-      ++untold;
+      if (onLine) onLine();
     }
   }
-  tell();
   return changed;
 }
 
@@ -400,28 +398,24 @@ bool ReplaceInText(std::string_view text, platform::ByteBuffer& out, const LineS
   const size_t n = text.size();
   if (n == 0) return false;
   if (!CanMatch(Needle(search))) {
-    const size_t lines = PassLinesOn(p, 0, n, out);
-    if (onLine) onLine(lines);
+    TellLines(onLine, PassLinesOn(p, 0, n, out));
     return false;
   }
 
-  // As in ReplaceInLines: the lines before each hit pass on unchanged, told before its
-  // hits; the hit's line is counted with the ones after it.
+  // As in ReplaceInLines: the lines before each hit pass on unchanged, then the hit's
+  // line is rebuilt.
   LineSplicer splicer(search);
   bool changed = false;
-  size_t next = 0;    // the first byte of the first line not yet passed on
-  size_t untold = 0;  // lines passed on and not yet told to onLine
+  size_t next = 0;  // the first byte of the first line not yet passed on
   while (next < n) {
     const size_t hit = splicer.find(text.substr(next));
     if (hit == npos) {
-      untold += PassLinesOn(p, next, n, out);
+      TellLines(onLine, PassLinesOn(p, next, n, out));
       break;
     }
     const size_t at = next + hit;
     const size_t start = LineStart(p, next, at);
-    untold += PassLinesOn(p, next, start, out);
-    if (untold != 0 && onLine) onLine(untold);
-    untold = 0;
+    TellLines(onLine, PassLinesOn(p, next, start, out));
 
     const size_t end = scan::FindLineEnd(p, at, n);
     const std::string_view line = text.substr(start, end - start);
@@ -433,10 +427,9 @@ bool ReplaceInText(std::string_view text, platform::ByteBuffer& out, const LineS
     }
     out.append("\r\n");
     changed = true;
-    ++untold;
+    if (onLine) onLine();
     next = scan::StepOverLineEnd(p, end, n);
   }
-  if (untold != 0 && onLine) onLine(untold);
   return changed;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Replacement of every occurrence of the search text in the lines of a file, at most
 // kMaxReplacementsPerLine times per line. Hits and lines are reported through callables
-// the caller hands in; lines come in runs, every hit before the count of its line.
+// the caller hands in: every hit, then its line.
 
 #include <functional>
 #include <string>
@@ -33,8 +33,7 @@ LineSearch MakeLineSearch(std::string search, std::string replacement, bool case
                           const platform::CodePage* codePage = nullptr);
 
 using HitNotification = std::function<void()>;
-// Told how many more lines have been passed on, at least one.
-using LineNotification = std::function<void(size_t count)>;
+using LineNotification = std::function<void()>;
 
 // Replaces in one line in place; true when at least one occurrence was found.
 bool ReplaceInLine(std::string& line, const LineSearch& search, const HitNotification& onHit);

@@ -44,9 +44,9 @@ class RunCounters {
     }
   }
 
-  void add(RunCounter counter, size_t count = 1) {
+  void add(RunCounter counter) {
     int32_t& value = values_[Index(counter)];
-    value = int32_t(uint32_t(value) + uint32_t(count));
+    value = int32_t(uint32_t(value) + 1u);
     host_.showCounter(counter, value);
     host_.pumpEvents();
   }
@@ -257,7 +257,7 @@ class Run {
     };
   }
   LineNotification lineCounter() {
-    return [this](size_t count) { counters_.add(RunCounter::LinesRead, count); };
+    return [this] { counters_.add(RunCounter::LinesRead); };
   }
 
   // The new text of a changed file. A file larger than one block has had its lines
