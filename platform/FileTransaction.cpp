@@ -586,9 +586,9 @@ TransactionResult FileTransaction::begin(const std::string& path, const WriteReq
   }
 
   if (request.replaces) {
-    // Changed, replaced or deleted since it was read: nothing goes in its place.
-    if (!s.exists || IdentityOf(s.old) != request.replaces->identity() ||
-        !request.replaces->unchanged()) {
+    // Replaced or deleted since it was read: nothing goes in its place. Whether it was
+    // changed or opened for writing meanwhile is asked just before the rename.
+    if (!s.exists || IdentityOf(s.old) != request.replaces->identity()) {
       return TransactionResult::HeldForWriting;
     }
   }
