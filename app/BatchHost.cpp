@@ -101,7 +101,7 @@ void BatchHost::showFileCount(int32_t count) {
 }
 
 void BatchHost::showCurrentFile(const std::string& path) {
-  currentFile_ = TerminalSafe(path, false);
+  currentFile_ = path;  // made safe for the terminal when it is drawn
   progressChanged();
 }
 
@@ -183,14 +183,15 @@ std::string BatchHost::progressText() const {
                      IntToDecimal(linesRead_) + " výskytů " + IntToDecimal(hitsFound_) +
                      " změněno " + IntToDecimal(filesChanged_);
   if (currentFile_.empty()) return line;
+  const std::string file = TerminalSafe(currentFile_, false);
   // The end of the path carries the file name, so a long path loses its start.
   const size_t room = lineRoom();
   size_t used = Columns(line) + 1;
   if (used + kEllipsis.size() >= room) return line;
   size_t left = room - used;
-  if (Columns(currentFile_) <= left) return line + " " + currentFile_;
+  if (Columns(file) <= left) return line + " " + file;
   return line + " " + std::string(kEllipsis) +
-         std::string(TailFitting(currentFile_, left - kEllipsis.size()));
+         std::string(TailFitting(file, left - kEllipsis.size()));
 }
 
 void BatchHost::drawProgress(const std::string& line) {
