@@ -153,7 +153,10 @@ void RemoveTreeAt(int parentfd, const char* name) {
   ::unlinkat(parentfd, name, AT_REMOVEDIR);
 }
 
-std::optional<RunSummary> SummaryOf(int runsfd, const std::string& id) {
+// What a summary holds: the start alone, which orders the runs, or every field.
+enum class SummaryFields { Start, All };
+
+std::optional<RunSummary> SummaryOf(int runsfd, const std::string& id, SummaryFields wanted) {
   const int fd = ::openat(runsfd, id.c_str(), kDirFlags | O_NOFOLLOW);
   if (fd < 0) return std::nullopt;
   std::string header;
@@ -168,6 +171,10 @@ std::optional<RunSummary> SummaryOf(int runsfd, const std::string& id) {
     const std::vector<std::string> fields = Fields(header.substr(at, end - at));
     if (fields.size() >= 2 && fields[0] == "start") run.startSec = Number(fields[1]);
     if (fields.size() >= 2 && fields[0] == "settings") run.settingsFile = Unescaped(fields[1]);
+  }
+  if (wanted == SummaryFields::Start) {
+    ::close(fd);
+    return run;
   }
   std::set<std::string> cancelled;
   const std::vector<std::vector<std::string>> records = RecordLines(fd);
@@ -185,7 +192,7 @@ std::optional<RunSummary> SummaryOf(int runsfd, const std::string& id) {
   return run;
 }
 
-std::vector<RunSummary> RunsIn(const std::string& runs) {
+std::vector<RunSummary> RunsIn(const std::string& runs, SummaryFields wanted) {
   std::vector<RunSummary> list;
   if (runs.empty()) return list;
   const int fd = ::open(runs.c_str(), kDirFlags);
@@ -194,7 +201,9 @@ std::vector<RunSummary> RunsIn(const std::string& runs) {
   if (DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr) {
     while (const dirent* entry = ::readdir(dir)) {
       if (entry->d_name[0] == '.') continue;
-      if (std::optional<RunSummary> run = SummaryOf(fd, entry->d_name)) list.push_back(*run);
+      if (std::optional<RunSummary> run = SummaryOf(fd, entry->d_name, wanted)) {
+        list.push_back(*run);
+      }
     }
     ::closedir(dir);
   }
@@ -300,8 +309,8 @@ bool RunJournal::start() {
     failed_ = true;
     return false;
   }
-  // Room for this one among the kept.
-  const std::vector<RunSummary> kept = RunsIn(runs_);
+  // Room for this one among the kept; their records need not be read for that.
+  const std::vector<RunSummary> kept = RunsIn(runs_, SummaryFields::Start);
   const int runsfd = ::open(runs_.c_str(), kDirFlags);
   if (runsfd < 0) {
     failed_ = true;
@@ -430,7 +439,7 @@ bool RunJournal::recordMode(const std::string& path, const struct stat& now, uin
 
 // ---- Listing and undo ----
 
-std::vector<RunSummary> ListRuns() { return RunsIn(RunsDirectory()); }
+std::vector<RunSummary> ListRuns() { return RunsIn(RunsDirectory(), SummaryFields::All); }
 
 namespace {
 
