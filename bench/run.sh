@@ -44,13 +44,19 @@ bench_dir=${QUORVEL_BENCH_DIR:-/dev/shm}
 work=$(mktemp -d "$bench_dir/quorvel-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 # The run journals beside the trees, as a user's home usually is on the file system of
-# their files, and never in the home of whoever runs the benchmark.
+# their files, and never in the home of whoever runs the benchmark. Each command starts
+# with no journal, as it starts on a fresh tree: what the earlier commands left, the old
+# trees and the journals with the old files they keep, is removed outside the timing
+# for all of them alike.
 export XDG_STATE_HOME=$work/state
 
 now() { date +%s.%N; }
 
 tree=cp1250  # the tree the commands below work on
-fresh_copy() { rm -rf "$work/tree" "$work/out" "$work/copy"; cp -r "${corpus[$tree]}" "$work/tree"; }
+fresh_copy() {
+  rm -rf "$work/tree" "$work/out" "$work/copy" "$work/state"
+  cp -r "${corpus[$tree]}" "$work/tree"
+}
 
 job() {  # job FILE CASE(On/Off) OVERSOURCE(On/Off)
   cat >"$1" <<INI
