@@ -490,6 +490,40 @@ TEST(ReplaceRunTest, FailedSaveOfTheOptionsEndsTheRunBeforeTheList) {
   ExpectBusyClearedOnce(s.host);
 }
 
+// A file read whole is replaced straight from its bytes unless a display wants its
+// lines: either way the run writes the same files and tells the same.
+TEST(ReplaceRunTest, AFileGoesStraightFromItsBytesOrThroughItsLinesAlike) {
+  const std::pair<const char*, std::string> files[] = {
+      {"lf.txt", "a x\nxx\n\nno"},     {"cr.txt", "x\rb\r\r"},
+      {"crlf.txt", "x\r\nx x\r\n"},   {"mixed.txt", "x\r\n\n\rx\r"},
+      {"empty.txt", ""},                {"none.txt", "a\nb\n"},
+      {"binary.dat", kBinary},          {"late-nul.txt", std::string("x\nx\0x", 5)}};
+  for (bool noSafety : {false, true}) {
+    std::string outcome[2];
+    for (bool blocks : {false, true}) {
+      Sandbox s;
+      s.host.wantsBlocks = blocks;
+      s.host.options.NoSafety = noSafety;
+      s.host.options.CopyUnchanged = true;
+      for (const auto& [name, bytes] : files) s.source(name, bytes);
+      EXPECT_EQ(s.run(), RunEnd::Completed);
+      std::string& told = outcome[blocks ? 1 : 0];
+      for (std::string entry : s.host.log) {
+        for (size_t at; (at = entry.find(s.tmp.path())) != std::string::npos;) {
+          entry.replace(at, s.tmp.path().size(), "TMP");
+        }
+        told += entry + "\n";
+      }
+      for (const auto& [name, bytes] : files) {
+        const std::string target = s.target(name);
+        told += std::string(name) + ": " + (Exists(target) ? ReadFile(target) : "-") + "\n";
+      }
+    }
+    EXPECT_EQ(outcome[0], outcome[1]) << "NoSafety " << noSafety;
+    EXPECT_NE(outcome[0].find("lf.txt: a y\r\nyy\r\n\r\nno\r\n"), std::string::npos);
+  }
+}
+
 TEST(ReplaceRunTest, OptionsAreTakenAfterTheSafetyConfirmation) {
   Sandbox s;
   s.host.options.NoSafety = true;

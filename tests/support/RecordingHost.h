@@ -29,6 +29,9 @@ class RecordingHost : public RunOptionsHost, public RunDisplays, private Listing
   std::vector<std::string> log;
   // Counter and pump entries are left out of log when false (long inputs).
   bool logProgress = true;
+  // Whether the run hands out the blocks of lines of each text file (to no one here),
+  // which makes it split every file into lines.
+  bool wantsBlocks = false;
 
   std::vector<bool> busyChanges;
   std::vector<std::string> messages;
@@ -121,6 +124,7 @@ class RecordingHost : public RunOptionsHost, public RunDisplays, private Listing
     log.push_back("info " + text);
     if (onInformation) onInformation(text);
   }
+  bool wantsTextBlocks() const override { return wantsBlocks; }
   void pumpEvents() override {
     ++pumps;
     if (logProgress) log.push_back("pump");
