@@ -40,16 +40,16 @@ class LineStream {
   int64_t offset() const { return offset_; }
 
  private:
-  Read read_;
-  size_t block_;
-  int64_t size_ = 0;
-  int64_t readTo_ = 0;  // bytes of the file read so far
-  int64_t offset_ = 0;
   // Reads the next block of whole lines into buffer; their bytes.
   std::string_view readBlock(platform::ByteBuffer& buffer);
   // Moves past a block whose text stopped at stop (its size, or its first NUL).
   void passBlock(std::string_view block, size_t stop);
 
+  Read read_;
+  size_t block_;
+  int64_t size_ = 0;
+  int64_t readTo_ = 0;  // bytes of the file read so far
+  int64_t offset_ = 0;
   std::string carry_;  // bytes read past the last complete line end
   bool ended_ = true;
 };
