@@ -1,6 +1,7 @@
 #include "platform/FileTransaction.h"
 
 #include "platform/FileCopy.h"
+#include "platform/PathParts.h"
 #include "platform/RunJournal.h"
 
 #include <fcntl.h>
@@ -48,18 +49,6 @@ mode_t CurrentUmask() {
   mode_t mask = ::umask(022);
   ::umask(mask);
   return mask;
-}
-
-// Splits a path into its directory ("." for a bare name, "/" for the root) and name.
-void SplitPath(const std::string& path, std::string& dir, std::string& name) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    dir = ".";
-    name = path;
-  } else {
-    dir = slash == 0 ? std::string("/") : path.substr(0, slash);
-    name = path.substr(slash + 1);
-  }
 }
 
 std::string WithoutTrailingSlashes(std::string path) {
@@ -211,11 +200,10 @@ DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
 // ---- WriteTree ----
 
 std::optional<WriteTree> WriteTree::Open(const std::string& root) {
-  char* real = ::realpath(root.empty() ? "." : root.c_str(), nullptr);
-  if (!real) return std::nullopt;
+  const std::string real = RealPath(root.empty() ? "." : root);
+  if (real.empty()) return std::nullopt;
   WriteTree tree;
   tree.resolved_ = WithoutTrailingSlashes(real);
-  std::free(real);
   tree.given_ = WithoutTrailingSlashes(root);
   tree.root_ = DirHandle(::open(tree.resolved_.empty() ? "/" : tree.resolved_.c_str(), kDirFlags));
   if (!tree.root_.valid()) return std::nullopt;
@@ -319,10 +307,8 @@ WriteTree::DirStatus WriteTree::openDirectory(const std::string& path, bool crea
 }
 
 bool WriteTree::leadsInside(const std::string& path) const {
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (!real) return false;
-  const std::string resolved(real);
-  std::free(real);
+  const std::string resolved = RealPath(path);
+  if (resolved.empty()) return false;
   return resolved == resolved_ ||
          (resolved.size() > resolved_.size() &&
           resolved.compare(0, resolved_.size(), resolved_) == 0 &&
@@ -512,10 +498,8 @@ bool LocateTarget(const std::string& path, const WriteRequest& request, Located&
 
   // Written through, the link kept: find the file it leads to, and inside a tree open
   // the way there afresh without following anything.
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (!real) return false;  // leads nowhere
-  const std::string realPath(real);
-  std::free(real);
+  const std::string realPath = RealPath(path);
+  if (realPath.empty()) return false;  // leads nowhere
   at.absolute = realPath;
   if (tree) {
     if (!tree->leadsInside(realPath)) return false;

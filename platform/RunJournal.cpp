@@ -18,6 +18,7 @@
 #include <set>
 
 #include "platform/FileCopy.h"
+#include "platform/PathParts.h"
 
 namespace quorvel::platform {
 
@@ -252,29 +253,6 @@ bool KeepCopy(int from, const struct stat& st, int dirfd, const std::string& nam
   return ok;
 }
 
-std::string RealPath(const std::string& dir) {
-  char* real = ::realpath(dir.empty() ? "." : dir.c_str(), nullptr);
-  if (!real) return {};
-  std::string out(real);
-  std::free(real);
-  return out;
-}
-
-std::string JoinPath(const std::string& dir, const std::string& name) {
-  return dir == "/" ? dir + name : dir + "/" + name;
-}
-
-void SplitAtLastSlash(const std::string& path, std::string& dir, std::string& own) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    dir = ".";
-    own = path;
-  } else {
-    dir = slash == 0 ? std::string("/") : path.substr(0, slash);
-    own = path.substr(slash + 1);
-  }
-}
-
 }  // namespace
 
 std::string RunsDirectory() {
@@ -368,7 +346,7 @@ std::string RunJournal::absolutePath(int dirfd, const std::string& name) {
     return JoinPath(std::string(target, size_t(n)), name);
   }
   std::string dir, own;
-  SplitAtLastSlash(name, dir, own);
+  SplitPath(name, dir, own);
   if (dir != cachedDir_ || cachedReal_.empty()) {
     cachedDir_ = dir;
     cachedReal_ = RealPath(dir);
@@ -463,7 +441,7 @@ bool RestoreCopy(int keptfd, const struct stat& kept, const std::string& path, u
     return ::close(fd) == 0 && ok;
   }
   std::string dir, own;
-  SplitAtLastSlash(path, dir, own);
+  SplitPath(path, dir, own);
   const std::string staged =
       JoinPath(dir, "." + own.substr(0, 200) + ".undo" + std::to_string(::getpid()));
   const int fd = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
